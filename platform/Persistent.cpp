@@ -1,0 +1,15 @@
+#include "platform/Persistent.h"
+
+void TPersistent::Assign(TPersistent* ASource) {
+  if (ASource == nullptr) {
+    const std::string dest = ClassName();
+    throw EConvertError(Format("Cannot assign a nil to a %s", dest.c_str()));
+  }
+  ASource->AssignTo(this);
+}
+
+void TPersistent::AssignTo(TPersistent* ADest) {
+  const std::string source = ClassName();
+  const std::string dest = ADest != nullptr ? ADest->ClassName() : "nil";
+  throw EConvertError(Format("Cannot assign a %s to a %s", source.c_str(), dest.c_str()));
+}
