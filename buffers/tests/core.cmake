@@ -1,0 +1,5 @@
+fr_add_test(buffers_core_tests
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/BfInternalStoreTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/BfRealBufferTest.cpp
+  DEPS fr_buffers)
