@@ -21,3 +21,13 @@ void AlignedFree(void* AAddress) noexcept {
   std::memcpy(&heap, static_cast<char*>(AAddress) - sizeof(void*), sizeof(void*));
   std::free(heap);
 }
+
+namespace {
+void* AlignedAllocItems(int32_t ACount, int32_t AItemSize) noexcept {
+  if (ACount <= 0 || ACount > INT32_MAX / AItemSize) return nullptr;
+  return AlignedAlloc(ACount * AItemSize);
+}
+}  // namespace
+
+void* AlignedAllocReals(int32_t ACount) noexcept { return AlignedAllocItems(ACount, 8); }
+void* AlignedAllocComplex(int32_t ACount) noexcept { return AlignedAllocItems(ACount, 16); }

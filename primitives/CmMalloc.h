@@ -13,3 +13,9 @@ void* AlignedAlloc(int32_t ACount) noexcept;
 
 // Gives back a block of AlignedAlloc; does nothing for null.
 void AlignedFree(void* AAddress) noexcept;
+
+// AlignedAlloc for ACount doubles (8 bytes each) and for ACount double
+// complex values (16 bytes each); null as AlignedAlloc, and also when the
+// byte count does not fit a signed 32-bit number.
+void* AlignedAllocReals(int32_t ACount) noexcept;
+void* AlignedAllocComplex(int32_t ACount) noexcept;

@@ -1,5 +1,8 @@
-// Element types and status codes of the numeric primitives, with the names and
-// values of the IPP 5.1 interface.
+// Element types, status codes and the small enumerations and records of the
+// numeric primitives, with the names and values of the IPP 5.1 interface.
+// This header is the whole type vocabulary of the primitives: the status
+// codes, rounding modes, comparisons, hints, image sizes and rectangles, and
+// the opaque FFT and FIR specification handles.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +18,7 @@ using Ipp64s = int64_t;
 using Ipp32f = float;
 using Ipp64f = double;
 
+// Complex values: real part first, as in memory.
 struct Ipp64fc {
   Ipp64f re;
   Ipp64f im;
@@ -30,3 +34,47 @@ using IppStatus = int;
 inline constexpr IppStatus ippStsNoErr = 0;
 inline constexpr IppStatus ippStsSizeErr = -6;
 inline constexpr IppStatus ippStsNullPtrErr = -8;
+inline constexpr IppStatus ippStsMemAllocErr = -9;
+inline constexpr IppStatus ippStsDivByZeroErr = -10;
+inline constexpr IppStatus ippStsStepErr = -14;
+inline constexpr IppStatus ippStsFftOrderErr = -15;
+inline constexpr IppStatus ippStsFftFlagErr = -16;
+inline constexpr IppStatus ippStsContextMatchErr = -17;
+inline constexpr IppStatus ippStsThreshNegLevelErr = -19;
+inline constexpr IppStatus ippStsShiftErr = -32;
+inline constexpr IppStatus ippStsSqrtNegArg = 3;
+inline constexpr IppStatus ippStsDivByZero = 6;
+inline constexpr IppStatus ippStsLnZeroArg = 7;
+inline constexpr IppStatus ippStsLnNegArg = 8;
+
+// Plain C enumerations (int-sized), so that they pass to and from the outside
+// libraries exactly as the IPP prototypes declare them.
+enum IppRoundMode { ippRndZero = 0, ippRndNear = 1 };
+enum IppCmpOp { ippCmpLess = 0, ippCmpLessEq = 1, ippCmpEq = 2, ippCmpGreaterEq = 3, ippCmpGreater = 4 };
+enum IppHintAlgorithm { ippAlgHintNone = 0, ippAlgHintFast = 1, ippAlgHintAccurate = 2 };
+enum IppCpuType { ippCpuUnknown = 0 };
+enum IppiAxis { ippAxsHorizontal = 0, ippAxsVertical = 1, ippAxsBoth = 2 };
+enum IppiAlphaType {
+  ippAlphaOver, ippAlphaIn, ippAlphaOut, ippAlphaATop, ippAlphaXor, ippAlphaPlus,
+  ippAlphaOverPremul, ippAlphaInPremul, ippAlphaOutPremul, ippAlphaATopPremul,
+  ippAlphaXorPremul, ippAlphaPlusPremul
+};
+
+// Image geometry: sizes in pixels.
+struct IppiSize {
+  int width;
+  int height;
+};
+struct IppiRect {
+  int x;
+  int y;
+  int width;
+  int height;
+};
+
+// Opaque specification and state handles of the FFT and FIR families; their
+// layouts belong to whoever made them (an outside library or the internal
+// implementation).
+struct IppsFFTSpec_C_64fc;
+struct IppsFFTSpec_R_64f;
+struct IppsFIRState_64f;
