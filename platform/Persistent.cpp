@@ -13,3 +13,8 @@ void TPersistent::AssignTo(TPersistent* ADest) {
   const std::string dest = ADest != nullptr ? ADest->ClassName() : "nil";
   throw EConvertError(Format("Cannot assign a %s to a %s", source.c_str(), dest.c_str()));
 }
+
+const TClassInfo& TPersistent::StaticClass() {
+  static const TClassInfo info = TClassBuilder<TPersistent>("TPersistent", nullptr).Build();
+  return info;
+}

@@ -5,13 +5,9 @@
 #include <string>
 
 #include "platform/SysUtils.h"
+#include "platform/TypInfo.h"
 
 class TFiler;
-
-// "Cannot assign a <source> to a <destination>": Assign found no way to copy.
-class EConvertError : public Exception {
-  using Exception::Exception;
-};
 
 class TPersistent : public TObject {
  public:
@@ -23,8 +19,18 @@ class TPersistent : public TObject {
   // this one belongs to, or nullptr.
   virtual TPersistent* GetOwner() { return nullptr; }
 
+  // The description of this object's class: its name, parent chain and
+  // published properties. Every class with published properties overrides it
+  // with its own `StaticClass()`.
+  virtual const TClassInfo& ClassType() const { return StaticClass(); }
+  static const TClassInfo& StaticClass();
+
   // The class name as stored layouts and messages show it.
-  virtual std::string ClassName() const { return "TPersistent"; }
+  virtual std::string ClassName() const { return ClassType().Name(); }
+
+  // The name of this object within its owner's path, as messages show it
+  // ("Form1.Button1", "Background"); the class name when it has none.
+  virtual std::string GetNamePath() const { return ClassName(); }
 
  protected:
   // Copies this object's settings into ADest; the default fails with
