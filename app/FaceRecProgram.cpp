@@ -1,0 +1,131 @@
+#include "app/FaceRecProgram.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/HeadlessFaceWindow.h"
+#include "app/Unit1.h"
+
+namespace {
+
+const char* const cHelp =
+    "Usage: facerec [--faces DIR] [--min-if X] [--max-if X] [--progress]\n"
+    "\n"
+    "Face recognition demo without a window: trains a radial-basis-function\n"
+    "network on the pictures Train_<p>_<i>.bmp (persons 1..40, pictures 1..9)\n"
+    "of the face folder, then recognises Reco_<p>.bmp of each person, and\n"
+    "prints what the window shows: the neuron count (\"<n> Neurons used.\"),\n"
+    "one line per recognised picture, and the summary\n"
+    "(\"<e> errors of <t> faces - <pct>% correct\"). Numbers use the decimal\n"
+    "separator of the locale (LC_NUMERIC). Pictures are 8-bit palette-indexed\n"
+    "BMPs of 32 x 32 pixels.\n"
+    "\n"
+    "Options:\n"
+    "  --faces DIR   the face folder (default: Faces below the working directory)\n"
+    "  --min-if X    smallest influence field of a neuron made after a conflict\n"
+    "                (default 2)\n"
+    "  --max-if X    influence field of a neuron for an uncovered sample\n"
+    "                (default 300)\n"
+    "  --progress    report each person of each pass on standard error\n"
+    "  --help        show this text and exit\n"
+    "\n"
+    "Exit status: 0 both passes complete; 1 a picture could not be loaded (the\n"
+    "pass stops there, the message goes to standard error, the lines of the\n"
+    "work done before are printed); 2 wrong command line.\n"
+    "\n"
+    "facerec-convert turns the AT&T face database into a face folder.\n";
+
+bool ParseFieldValue(const char* AText, double& AValue) {
+  if (AText == nullptr || *AText == '\0') return false;
+  char* end = nullptr;
+  errno = 0;
+  const double v = std::strtod(AText, &end);
+  if (*end != '\0' || errno == ERANGE || !std::isfinite(v) || v < 0) return false;
+  AValue = v;
+  return true;
+}
+
+int Usage(std::FILE* AErr, const std::string& AProblem) {
+  std::fprintf(AErr, "facerec: %s (see --help)\n", AProblem.c_str());
+  return cFaceRecExitUsage;
+}
+
+}  // namespace
+
+int FaceRecMain(int argc, const char* const* argv, std::FILE* AOut, std::FILE* AErr) {
+  std::string faces = TForm1::cFacesFolder;
+  double minField = 2, maxField = 300;
+  bool progress = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(cHelp, AOut);
+      return cFaceRecExitOk;
+    }
+    if (arg == "--progress") {
+      progress = true;
+    } else if (arg == "--faces" || arg == "--min-if" || arg == "--max-if") {
+      if (i + 1 >= argc) return Usage(AErr, arg + " needs a value");
+      const char* value = argv[++i];
+      if (arg == "--faces") {
+        if (*value == '\0') return Usage(AErr, "--faces needs a folder name");
+        faces = value;
+      } else if (!ParseFieldValue(value, arg == "--min-if" ? minField : maxField)) {
+        return Usage(AErr, arg + " needs a non-negative number, not \"" + value + "\"");
+      }
+    } else {
+      return Usage(AErr, "unknown argument \"" + arg + "\"");
+    }
+  }
+
+  struct stat st {};
+  if (::stat(faces.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    std::fprintf(AErr, "facerec: the face folder \"%s\" does not exist or is not a folder\n", faces.c_str());
+    return cFaceRecExitLoadFailure;
+  }
+
+  THeadlessFaceWindow window;
+  window.SetFacesFolder(faces);
+  TForm1 form(window);
+  form.NrRadialBasisFunctionNetwork1->SetMinInfluenceField(minField);
+  form.NrRadialBasisFunctionNetwork1->SetMaxInfluenceField(maxField);
+  const char* pass = "Training";
+  if (progress)
+    window.SetOnProgress([&](int32_t APosition, int32_t AMax) {
+      std::fprintf(AErr, "%s: person %d/%d\n", pass, APosition, AMax);
+    });
+
+  try {
+    form.TrainButtonClick(nullptr);
+  } catch (const Exception& e) {
+    std::fprintf(AErr, "facerec: %s\n", e.what());
+    return cFaceRecExitLoadFailure;
+  }
+  std::fprintf(AOut, "%s\n", window.LabelText(TFaceLabel::flbTrainLabel).c_str());
+
+  pass = "Recognition";
+  int status = cFaceRecExitOk;
+  std::string failure;
+  try {
+    form.RecognizeButtonClick(nullptr);
+  } catch (const Exception& e) {
+    failure = e.what();
+    status = cFaceRecExitLoadFailure;
+  }
+  for (const THeadlessFaceWindow::TItem& item : window.Items(TFaceList::flListView2))
+    std::fprintf(AOut, "%s\n", item.Caption.c_str());
+  if (status == cFaceRecExitOk) {
+    std::fprintf(AOut, "%s\n", window.LabelText(TFaceLabel::flbRecognizeLabel).c_str());
+  } else {
+    std::fflush(AOut);
+    std::fprintf(AErr, "facerec: %s\n", failure.c_str());
+  }
+  std::fflush(AOut);
+  return status;
+}

@@ -1,0 +1,3 @@
+fr_add_test(app_driver_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/DriverTest.cpp
+  DEPS fr_app)
