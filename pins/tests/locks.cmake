@@ -1,0 +1,6 @@
+# Framework locks: holds and their counters, stop holds, slave release,
+# unlock-all in lock order, the destroy lock and tracing, across real threads.
+fr_add_test(pins_locks_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/FlLocksTest.cpp
+  DEPS fr_pins
+  LABELS concurrent)
