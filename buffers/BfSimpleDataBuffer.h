@@ -219,13 +219,16 @@ class TBfGenericBuffer : public TBfBasicBuffer,
 
   // The attached container (identity checks, counts).
   TBfSmartBuffer* GetDataContainer() const { return pDataContainer; }
+  // Slot 14: stores the reference in pDataContainer and nothing else: no
+  // AddReff, no RemoveReff, no UpdateDataPtr. Whoever calls it has already
+  // counted the attachment (MakeUnique, Resize and Assign do it in that
+  // order); descendants override it to react to a new container.
+  virtual void SetDataContainer(TBfSmartBuffer* AContainer);
 
  protected:
   TBfGenericBuffer(TBfSmartBuffer* ADataContainer, uint32_t ASize);
   explicit TBfGenericBuffer(TBfGenericBuffer* AOther);
 
-  // Slot 14: stores the reference; no counting (the caller has counted).
-  virtual void SetDataContainer(TBfSmartBuffer* AContainer);
   // Whether this class can work on AContainer (Assign checks it before
   // changing anything). Generic buffers take any container.
   virtual bool AcceptsDataContainer(TBfSmartBuffer* AContainer) const;
@@ -264,17 +267,19 @@ class TBfMemoryBuffer : public TBfGenericBuffer {
   // Slot 18: FCharSize [bytes].
   virtual uint32_t GetCharSize();
 
-  // Property MemoryBuffer (read): the attached container.
+  // Property MemoryBuffer (read): the attached container. A memory buffer is
+  // only ever attached to memory containers (its constructors take one,
+  // clones keep the class, Assign refuses others).
   TBfSmartMemoryBuffer* MemoryBuffer() const {
     return static_cast<TBfSmartMemoryBuffer*>(pDataContainer);
   }
+  // Property MemoryBuffer (write): SetDataContainer, no counting (see there).
+  void SetMemoryBuffer(TBfSmartMemoryBuffer* AContainer) { SetDataContainer(AContainer); }
 
  protected:
   TBfMemoryBuffer(TBfSmartMemoryBuffer* ADataContainer, uint32_t ASize);
   explicit TBfMemoryBuffer(TBfMemoryBuffer* AOther);
 
-  // Property MemoryBuffer (write): SetDataContainer, no counting.
-  void SetMemoryBuffer(TBfSmartMemoryBuffer* AContainer) { SetDataContainer(AContainer); }
   // Memory buffers work only on memory containers.
   bool AcceptsDataContainer(TBfSmartBuffer* AContainer) const override;
 };

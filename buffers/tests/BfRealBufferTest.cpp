@@ -68,16 +68,16 @@ class TTestIntBuffer : public TBfLinearMemoryBuffer {
   uint32_t GetItemSize() override { return 4; }
   uint32_t GetSize() override { return FCharSize / 4; }
   int32_t* Data() { return reinterpret_cast<int32_t*>(ByteRead()); }
+  void SetDataContainer(TBfSmartBuffer* AContainer) override {
+    ++SetDataContainerCalls;
+    TBfLinearMemoryBuffer::SetDataContainer(AContainer);
+  }
   int SetDataContainerCalls = 0;
 
  protected:
   TTestIntBuffer(TBfSmartMemoryBuffer* AContainer, uint32_t ASize)
       : TBfLinearMemoryBuffer(AContainer, ASize) {}
   explicit TTestIntBuffer(TTestIntBuffer* AOther) : TBfLinearMemoryBuffer(AOther) {}
-  void SetDataContainer(TBfSmartBuffer* AContainer) override {
-    ++SetDataContainerCalls;
-    TBfLinearMemoryBuffer::SetDataContainer(AContainer);
-  }
 };
 
 // An IBfDataBuffer that is not a generic buffer: Assign must refuse it.
@@ -106,6 +106,17 @@ class TForeignData : public TInterfacedObject, public virtual IBfDataBuffer {
 
  private:
   uint8_t FBytes[8] = {};
+};
+
+// A memory container whose clones cannot get memory: the road of an
+// EOutOfMemory from the store through copy on write.
+class TNoCloneContainer : public TBfSmartMemoryBuffer {
+ public:
+  static TNoCloneContainer* Create(uint32_t ASize) { return new TNoCloneContainer(ASize); }
+  [[nodiscard]] TBfSmartMemoryBuffer* Clone(bool) override { throw EOutOfMemory(); }
+
+ protected:
+  explicit TNoCloneContainer(uint32_t ASize) : TBfSmartMemoryBuffer(ASize, false) {}
 };
 
 // Checks at the end of every test that nothing leaked.
@@ -309,7 +320,18 @@ TEST_F(BufferTest, AfterConstructionHookCallsSetDataContainerOnce) {
   EXPECT_EQ(b->GetSize(), 3u);
   EXPECT_EQ(b->GetByteSize(), 12u);
   Ref<IBfData> c = b->MakeCopy();
-  EXPECT_EQ(static_cast<TTestIntBuffer*>(c->GetInstance())->SetDataContainerCalls, 1);
+  auto* copy = static_cast<TTestIntBuffer*>(c->GetInstance());
+  EXPECT_EQ(copy->SetDataContainerCalls, 1);
+  // Descendants hear of every later move: copy on write, Resize step 5, Assign.
+  copy->ByteWrite();
+  EXPECT_EQ(copy->SetDataContainerCalls, 2);
+  copy->Resize(100, false);
+  EXPECT_EQ(copy->SetDataContainerCalls, 3);
+  copy->Resize(1, true);  // step 3: same container, no call
+  EXPECT_EQ(copy->SetDataContainerCalls, 3);
+  copy->Assign(b);
+  EXPECT_EQ(copy->SetDataContainerCalls, 4);
+  EXPECT_EQ(copy->GetSize(), 3u);
 }
 
 // ---------------------------------------------------------------------------
@@ -440,6 +462,65 @@ TEST_F(BufferTest, ANonOwnerBesideTwoOwnersMovesWhenItWrites) {
   EXPECT_EQ(a->GetItem(0), 1);
   EXPECT_EQ(b->GetItem(0), 5);
   EXPECT_FALSE(b->OwnsData());
+}
+
+TEST_F(BufferTest, OutOfMemoryDuringCopyOnWriteLeavesTheBufferWhereItWas) {
+  Ref<TBfMemoryBuffer> bytes = TBfMemoryBuffer::Create(TNoCloneContainer::Create(16), 16);
+  const Real values[2] = {1, 2};
+  std::memcpy(bytes->ByteWrite(), values, 16);  // single owner: in place
+  Ref<TBfRealBuffer> a = TBfRealBuffer::CreateUniversal(bytes);  // two owners: writes must copy
+  TBfSmartBuffer* c = a->GetDataContainer();
+  ExpectCounts(c, 2, 2);
+  EXPECT_THROW(a->Write(), EOutOfMemory);
+  EXPECT_THROW(a->Modify(), EOutOfMemory);
+  EXPECT_THROW(a->SetItem(0, 5), EOutOfMemory);
+  EXPECT_THROW(a->SetItem(7, 5), EOutOfMemory);  // the copy comes before the index test
+  EXPECT_THROW(bytes->ByteWrite(), EOutOfMemory);
+  EXPECT_EQ(a->GetDataContainer(), c);
+  EXPECT_EQ(bytes->GetDataContainer(), c);
+  ExpectCounts(c, 2, 2);
+  EXPECT_EQ(Items(a), (std::vector<Real>{1, 2}));
+  // A single owner needs no copy and writes in place.
+  bytes->RemoveOwnerShip();
+  a->SetItem(0, 5);
+  EXPECT_EQ(a->GetDataContainer(), c);
+  EXPECT_EQ(a->GetItem(0), 5);
+}
+
+TEST_F(BufferTest, ByteAccessOfASharedMemoryBuffer) {
+  Ref<TBfMemoryBuffer> a = TBfMemoryBuffer::CreateSize(3);
+  std::memcpy(a->ByteWrite(), "abc", 3);
+  Ref<TBfMemoryBuffer> b = TBfMemoryBuffer::CreateEx(a.Get());
+  EXPECT_EQ(a->ByteRead(), b->ByteRead());
+  uint8_t* m = b->ByteModify();
+  EXPECT_NE(m, a->ByteRead());
+  EXPECT_EQ(std::memcmp(m, "abc", 3), 0);
+  m[0] = 'x';
+  EXPECT_EQ(a->ByteRead()[0], 'a');
+  Ref<TBfMemoryBuffer> c = TBfMemoryBuffer::CreateEx(a.Get());
+  Mark();
+  uint8_t* w = c->ByteWrite();
+  EXPECT_NE(w, a->ByteRead());
+  EXPECT_EQ(Since().BytesCopied, 0);
+  EXPECT_EQ(c->GetByteSize(), 3u);
+  EXPECT_EQ(c->GetSize(), 3u);
+  EXPECT_EQ(c->GetItemSize(), 1u);
+}
+
+TEST_F(BufferTest, GenericBuffersOnPlainContainersCopyOnWriteToo) {
+  Ref<TBfGenericBuffer> a = TBfGenericBuffer::Create(TBfSmartBuffer::Create(), 0);
+  Ref<TBfGenericBuffer> b = TBfGenericBuffer::CreateEx(a.Get());
+  a->GetSequenceStamp()->SetBufferNumber(3);
+  TBfSmartBuffer* c = a->GetDataContainer();
+  ExpectCounts(c, 2, 2);
+  Mark();
+  EXPECT_EQ(b->ByteWrite(), nullptr);  // no data, but the container is made private
+  EXPECT_EQ(Since().CopyOnWriteContainers, 1);
+  EXPECT_NE(b->GetDataContainer(), c);
+  EXPECT_EQ(typeid(*b->GetDataContainer()), typeid(TBfSmartBuffer));
+  EXPECT_EQ(b->GetSequenceStamp()->GetBufferNumber(), 0);
+  EXPECT_EQ(a->GetSequenceStamp()->GetBufferNumber(), 3);
+  ExpectCounts(c, 1, 1);
 }
 
 TEST_F(BufferTest, ReleasingTheLastBufferFreesContainerAndBlock) {
