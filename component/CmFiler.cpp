@@ -46,12 +46,15 @@ TDecoded DecodeUtf8(const std::string& s, size_t i) {
   return {0xFFFD, 1};
 }
 
-std::u16string Utf8ToUtf16(const std::string& s) {
+// AHasLoneSurrogate is set when the text carries a surrogate of its own,
+// which only a WString can hold.
+std::u16string Utf8ToUtf16(const std::string& s, bool* AHasLoneSurrogate = nullptr) {
   std::u16string out;
   out.reserve(s.size());
   for (size_t i = 0; i < s.size();) {
     const TDecoded d = DecodeUtf8(s, i);
     i += d.Length;
+    if (d.CodePoint >= 0xD800 && d.CodePoint <= 0xDFFF && AHasLoneSurrogate != nullptr) *AHasLoneSurrogate = true;
     if (d.CodePoint >= 0x10000) {
       const uint32_t v = d.CodePoint - 0x10000;
       out.push_back(static_cast<char16_t>(0xD800 + (v >> 10)));
@@ -210,8 +213,9 @@ void TWriter::WriteIdent(const std::string& AIdent) {
 }
 
 void TWriter::WriteString(const std::string& AValue) {
-  const std::u16string units = Utf8ToUtf16(AValue);
-  if (AValue.size() < 2 * units.size()) {
+  bool loneSurrogate = false;
+  const std::u16string units = Utf8ToUtf16(AValue, &loneSurrogate);
+  if (AValue.size() < 2 * units.size() && !loneSurrogate) {
     bool wide = false;
     for (char c : AValue) wide = wide || static_cast<uint8_t>(c) > 127;
     if (wide) {
@@ -333,6 +337,7 @@ void TWriter::WriteProperty(TPersistent* AInstance, const TPropInfo& AProp) {
         WritePropName(AProp.Name);
         WriteIdent(ref);
       } else if (auto* coll = dynamic_cast<TCollection*>(obj)) {
+        if (coll->Count() == 0) return;  // an empty collection is its default
         WritePropName(AProp.Name);
         WriteCollection(coll);
       } else {
@@ -994,7 +999,7 @@ TComponent* TReader::ReadComponent(TComponent* AOwner) {
   c->SetReading(true);
   FLoaded.push_back(c);
   try {
-    if (created) c->SetName(name);
+    if (created) ApplyName(c, name, pos);
     ReadComponentData(c);
   } catch (...) {
     c->SetReading(false);
@@ -1016,6 +1021,15 @@ TComponent* TReader::ReadComponent(TComponent* AOwner) {
   }
   c->SetReading(false);
   return c;
+}
+
+void TReader::ApplyName(TComponent* AComponent, const std::string& AName, int64_t AOffset) {
+  try {
+    AComponent->SetName(AName);
+  } catch (const EComponentError& e) {
+    // A stored name that is no identifier or clashes is bad data of the stream.
+    PropValueError(AOffset, e.Message());
+  }
 }
 
 TComponent* TReader::FindByPath(const std::string& APath) const {
@@ -1085,7 +1099,7 @@ TComponent* TReader::ReadRootComponent(TComponent* ARoot) {
   ARoot->SetReading(true);
   FLoaded.push_back(ARoot);
   try {
-    if (ARoot->GetName().empty() || created) ARoot->SetName(name);
+    if (ARoot->GetName().empty() || created) ApplyName(ARoot, name, pos);
     ReadComponentData(ARoot);
     ResolveFixups();
   } catch (...) {

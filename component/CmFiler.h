@@ -115,7 +115,8 @@ class TWriter : public TFiler {
   // any other name as Ident.
   void WriteIdent(const std::string& AIdent);
   // UTF8String, String, LString or WString, whichever the text's UTF-8 and
-  // UTF-16 lengths call for.
+  // UTF-16 lengths call for. A text holding a lone surrogate (which UTF-8
+  // cannot carry) is always a WString, so that it is read back unchanged.
   void WriteString(const std::string& AValue);
   void WriteBinary(const void* AData, uint32_t ASize);
   // A set: its members' names, ended by an empty name.
@@ -236,6 +237,7 @@ class TReader : public TFiler {
   void ReadPrefix();
   void ReadComponentData(TComponent* AComponent);
   TComponent* FindByPath(const std::string& APath) const;
+  void ApplyName(TComponent* AComponent, const std::string& AName, int64_t AOffset);
   void ResolveFixups();
   void EnterNested(int64_t AOffset);
 
