@@ -6,4 +6,6 @@ fr_add_test(primitives_family_tests
     ${CMAKE_CURRENT_LIST_DIR}/ArithmeticTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/IntegerTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FillConvertTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/FunctionsTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/StatisticsTest.cpp
   DEPS fr_primitives)
