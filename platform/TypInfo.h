@@ -49,6 +49,12 @@ class EConvertError : public Exception {
   using Exception::Exception;
 };
 
+// A property looked up by name that the object lacks, or one of another kind
+// than the caller expects.
+class EPropertyError : public Exception {
+  using Exception::Exception;
+};
+
 // ---------------------------------------------------------------------------
 // Events: callbacks bound to an object
 
