@@ -68,14 +68,14 @@ void TFlLockTraceRegistry::RemoveListener(const Ref<IFlLockTraceListener>& AList
   --FActiveCount;
 }
 
-int32_t TFlLockTraceRegistry::ActiveCount() {
-  TFlCriticalSectionGuard hold(FSection);
-  return FActiveCount;
-}
+int32_t TFlLockTraceRegistry::ActiveCount() { return FActiveCount.load(); }
 
 void TFlLockTraceRegistry::Trace(TFlLock* ALock, TFlLockSection* ASection, uint8_t AOperation) {
+  // A listener added concurrently with this step may or may not see it; one
+  // added before (in happens-before order) always does.
+  if (FActiveCount.load() <= 0) return;
   TFlCriticalSectionGuard hold(FSection);
-  if (FActiveCount <= 0) return;
+  if (FActiveCount.load() <= 0) return;
   const TThreadID self = GetCurrentThreadId();
   // By index and through a copy of the reference: a listener may remove
   // itself (the registry's section is re-entrant).

@@ -26,6 +26,7 @@
 // gives up waiting for good.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -161,7 +162,9 @@ struct IFlLockTraceListener : virtual IInterface {
 };
 
 // The process-wide list of trace listeners. With no active listener a traced
-// step costs one enter and leave of its critical section and calls nothing.
+// step reads the active count once (atomically), enters no critical section
+// and calls nothing, so that untraced locks of different objects never meet
+// on the registry's section.
 class TFlLockTraceRegistry : public TObject {
  public:
   // The registry; made on first use and kept until the process ends.
@@ -178,8 +181,8 @@ class TFlLockTraceRegistry : public TObject {
 
  private:
   TFlCriticalSection FSection;
-  std::vector<Ref<IFlLockTraceListener>> FListeners;
-  int32_t FActiveCount = 0;
+  std::vector<Ref<IFlLockTraceListener>> FListeners;  // guarded by FSection
+  std::atomic<int32_t> FActiveCount{0};               // changed under FSection
 };
 
 // ---------------------------------------------------------------------------
