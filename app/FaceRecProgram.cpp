@@ -35,9 +35,10 @@ const char* const cHelp =
     "  --progress    report each person of each pass on standard error\n"
     "  --help        show this text and exit\n"
     "\n"
-    "Exit status: 0 both passes complete; 1 a picture could not be loaded (the\n"
-    "pass stops there, the message goes to standard error, the lines of the\n"
-    "work done before are printed); 2 wrong command line.\n"
+    "Exit status: 0 both passes complete; 1 the face folder or a picture could\n"
+    "not be loaded (the pass stops there and the message goes to standard error;\n"
+    "after a complete training pass the neuron count and the lines of the\n"
+    "pictures recognised so far are still printed); 2 wrong command line.\n"
     "\n"
     "facerec-convert turns the AT&T face database into a face folder.\n";
 
