@@ -354,9 +354,7 @@ Ref<TBfRealBuffer> TBfRealBuffer::CreateData(const Real* AData, uint32_t ASize) 
 
 Ref<TBfRealBuffer> TBfRealBuffer::CreateValue(Real AValue, uint32_t ASize) {
   Ref<TBfRealBuffer> r = CreateSize(ASize);
-  // Part 3.2's SetValue (ippsSet_64f) is not there yet; the same loop.
-  Real* p = r->Read();
-  for (uint32_t i = 0; i < ASize; ++i) p[i] = AValue;
+  r->SetValue(AValue);
   return r;
 }
 

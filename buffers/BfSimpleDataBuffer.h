@@ -89,6 +89,11 @@ struct IBfLinearDataBuffer : virtual IBfDataBuffer {
   virtual void Resize(uint32_t ASize, bool APreserveData) = 0;
 };
 
+// Enumerations of the real buffer's operations.
+enum TBfThresholdType { ttGreaterThan, ttLessThan };
+enum TBfAutoCorrType { actNormal, actBiased, actUnbiased };
+enum TBfNormType { ntL1Norm, ntL2Norm, ntCNorm };
+
 struct IBfRealBuffer : virtual IBfLinearDataBuffer {
   static constexpr TGUID IID = MakeGUID("{DFC6EA92-7BC2-4F30-BCC0-DF9CEAE9951E}");
   // Item 0 of the block: Read no check and no copy (do not write through it);
@@ -101,7 +106,78 @@ struct IBfRealBuffer : virtual IBfLinearDataBuffer {
   virtual Real GetItem(int32_t AIndex) = 0;
   // Takes a private copy first (Unique with PreserveData), then checks.
   virtual void SetItem(int32_t AIndex, Real AValue) = 0;
-  // The operations of Part 3.2 (VectorJaehne ... GetMaxRestricted) follow here.
+
+  // Vector operations (implemented in BfRealBufferOps.cpp). S is this
+  // buffer's count, R the other buffer's, n = min(S, R). In-place operations
+  // take Modify (a sharing partner keeps its values), operations whose result
+  // does not depend on the old items (Set, Zero, From...) take Write, and
+  // reading operations take Read and never move the buffer. A null buffer
+  // argument raises Exception. Primitive statuses are ignored except the
+  // division-by-zero warning of Divide.
+  // Test signal: not available yet (raises Exception).
+  virtual void VectorJaehne(Real AMagnitude) = 0;
+  // Item i op= Right item i for i < n.
+  virtual void Add(const Ref<IBfRealBuffer>& Right) = 0;
+  virtual void Subtract(const Ref<IBfRealBuffer>& Right) = 0;
+  virtual void Multiply(const Ref<IBfRealBuffer>& Right) = 0;
+  // Then the zero-divisor rule: a NaN divisor gives 0.0; a zero divisor
+  // gives 1.0e15 for a positive quotient, 0.0 for 0/0, -1.0e14 otherwise.
+  virtual void Divide(const Ref<IBfRealBuffer>& Right) = 0;
+  virtual void SetValue(Real AValue) = 0;
+  // Nothing at all (no copy) for AValue 0.
+  virtual void AddValue(Real AValue) = 0;
+  virtual void SubtractValue(Real AValue) = 0;
+  // Nothing for AValue 1.
+  virtual void MultiplyValue(Real AValue) = 0;
+  // Nothing for AValue 0 or 1.
+  virtual void DivideValue(Real AValue) = 0;
+  virtual void Zero() = 0;
+  // S integers: rounded to nearest (ties to even) or truncated, saturated.
+  virtual void ToInt(int32_t* OutBuffer, bool ARound) = 0;
+  // S 16-bit integers: the low 16 bits of the rounded or truncated value
+  // (wraps around; NaN and values beyond the 64-bit range give 0).
+  virtual void ToShort(int16_t* OutBuffer, bool ARound) = 0;
+  virtual void ToSingle(float* OutBuffer) = 0;
+  virtual void FromInt(const int32_t* InBuffer) = 0;
+  virtual void FromShort(const int16_t* InBuffer) = 0;
+  virtual void FromSingle(const float* InBuffer) = 0;
+  // Item i := (Src item i - Offset) / Factor for i < n.
+  virtual void NormalizeFrom(const Ref<IBfRealBuffer>& Src, Real Offset, Real Factor) = 0;
+  virtual void Normalize(Real Offset, Real Factor) = 0;
+  // 0.0 when n = 0.
+  virtual Real Dot(const Ref<IBfRealBuffer>& Right) = 0;
+  virtual void Threshold(Real AThreshold, TBfThresholdType AType) = 0;
+  virtual void ThresholdFrom(const Ref<IBfRealBuffer>& Src, Real AThreshold, TBfThresholdType AType) = 0;
+  virtual void Sqr() = 0;
+  virtual void SqrFrom(const Ref<IBfRealBuffer>& Src) = 0;
+  virtual void Sqrt() = 0;
+  virtual void SqrtFrom(const Ref<IBfRealBuffer>& Src) = 0;
+  // Correlation: not available yet (raise Exception).
+  virtual void AutoCorr(const Ref<IBfRealBuffer>& Src, TBfAutoCorrType AType) = 0;
+  virtual void CrossCorr(const Ref<IBfRealBuffer>& Src1, const Ref<IBfRealBuffer>& Src2, int32_t LoLag) = 0;
+  virtual void Abs() = 0;
+  virtual void AbsFrom(const Ref<IBfRealBuffer>& Src) = 0;
+  virtual void Exp() = 0;
+  virtual void ExpFrom(const Ref<IBfRealBuffer>& Src) = 0;
+  virtual void Ln() = 0;
+  virtual void LnFrom(const Ref<IBfRealBuffer>& Src) = 0;
+  virtual Real Mean() = 0;
+  virtual Real StdDev() = 0;
+  // Convolution: not available yet (raises Exception).
+  virtual void Convolve(const Ref<IBfRealBuffer>& Src, const Ref<IBfRealBuffer>& H) = 0;
+  // Norm of the difference of Src's and this buffer's first S items.
+  virtual Real Norm(const Ref<IBfRealBuffer>& Src, TBfNormType AType) = 0;
+  // 0.0 (and index 0) for an empty buffer.
+  virtual Real GetMinValue() = 0;
+  virtual Real GetMaxValue() = 0;
+  virtual Real GetMinIndex(int32_t& AIndex) = 0;
+  virtual Real GetMaxIndex(int32_t& AIndex) = 0;
+  // Over the clamped range [IndexBegin, IndexEnd).
+  virtual Real GetMin(int32_t IndexBegin, int32_t IndexEnd) = 0;
+  virtual Real GetMax(int32_t IndexBegin, int32_t IndexEnd) = 0;
+  // The same, ignoring the marker values -1.7e308 and 1.7e308.
+  virtual Real GetMinRestricted(int32_t IndexBegin, int32_t IndexEnd) = 0;
+  virtual Real GetMaxRestricted(int32_t IndexBegin, int32_t IndexEnd) = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -367,6 +443,57 @@ class TBfRealBuffer : public TBfLinearMemoryBuffer, public virtual IBfRealBuffer
 
   // Property pBuffer: the same as MemoryBuffer.
   TBfSmartMemoryBuffer* pBuffer() const { return MemoryBuffer(); }
+
+  // The vector operations (BfRealBufferOps.cpp).
+  void VectorJaehne(Real AMagnitude) override;
+  void Add(const Ref<IBfRealBuffer>& Right) override;
+  void Subtract(const Ref<IBfRealBuffer>& Right) override;
+  void Multiply(const Ref<IBfRealBuffer>& Right) override;
+  void Divide(const Ref<IBfRealBuffer>& Right) override;
+  void SetValue(Real AValue) override;
+  void AddValue(Real AValue) override;
+  void SubtractValue(Real AValue) override;
+  void MultiplyValue(Real AValue) override;
+  void DivideValue(Real AValue) override;
+  void Zero() override;
+  void ToInt(int32_t* OutBuffer, bool ARound) override;
+  void ToShort(int16_t* OutBuffer, bool ARound) override;
+  void ToSingle(float* OutBuffer) override;
+  void FromInt(const int32_t* InBuffer) override;
+  void FromShort(const int16_t* InBuffer) override;
+  void FromSingle(const float* InBuffer) override;
+  void NormalizeFrom(const Ref<IBfRealBuffer>& Src, Real Offset, Real Factor) override;
+  void Normalize(Real Offset, Real Factor) override;
+  Real Dot(const Ref<IBfRealBuffer>& Right) override;
+  void Threshold(Real AThreshold, TBfThresholdType AType) override;
+  void ThresholdFrom(const Ref<IBfRealBuffer>& Src, Real AThreshold, TBfThresholdType AType) override;
+  void Sqr() override;
+  void SqrFrom(const Ref<IBfRealBuffer>& Src) override;
+  void Sqrt() override;
+  void SqrtFrom(const Ref<IBfRealBuffer>& Src) override;
+  void AutoCorr(const Ref<IBfRealBuffer>& Src, TBfAutoCorrType AType) override;
+  void CrossCorr(const Ref<IBfRealBuffer>& Src1, const Ref<IBfRealBuffer>& Src2, int32_t LoLag) override;
+  void Abs() override;
+  void AbsFrom(const Ref<IBfRealBuffer>& Src) override;
+  void Exp() override;
+  void ExpFrom(const Ref<IBfRealBuffer>& Src) override;
+  void Ln() override;
+  void LnFrom(const Ref<IBfRealBuffer>& Src) override;
+  Real Mean() override;
+  Real StdDev() override;
+  void Convolve(const Ref<IBfRealBuffer>& Src, const Ref<IBfRealBuffer>& H) override;
+  Real Norm(const Ref<IBfRealBuffer>& Src, TBfNormType AType) override;
+  Real GetMinValue() override;
+  Real GetMaxValue() override;
+  Real GetMinIndex(int32_t& AIndex) override;
+  Real GetMaxIndex(int32_t& AIndex) override;
+  Real GetMin(int32_t IndexBegin, int32_t IndexEnd) override;
+  Real GetMax(int32_t IndexBegin, int32_t IndexEnd) override;
+  Real GetMinRestricted(int32_t IndexBegin, int32_t IndexEnd) override;
+  Real GetMaxRestricted(int32_t IndexBegin, int32_t IndexEnd) override;
+  // Read-only properties Min and Max.
+  Real Min() { return GetMinValue(); }
+  Real Max() { return GetMaxValue(); }
 
  protected:
   TBfRealBuffer(TBfSmartMemoryBuffer* ADataContainer, uint32_t ASize)

@@ -49,12 +49,12 @@ inline constexpr IppStatus ippStsLnNegArg = 8;
 
 // Plain C enumerations (int-sized), so that they pass to and from the outside
 // libraries exactly as the IPP prototypes declare them.
-enum IppRoundMode { ippRndZero = 0, ippRndNear = 1 };
-enum IppCmpOp { ippCmpLess = 0, ippCmpLessEq = 1, ippCmpEq = 2, ippCmpGreaterEq = 3, ippCmpGreater = 4 };
-enum IppHintAlgorithm { ippAlgHintNone = 0, ippAlgHintFast = 1, ippAlgHintAccurate = 2 };
-enum IppCpuType { ippCpuUnknown = 0 };
-enum IppiAxis { ippAxsHorizontal = 0, ippAxsVertical = 1, ippAxsBoth = 2 };
-enum IppiAlphaType {
+enum IppRoundMode : int { ippRndZero = 0, ippRndNear = 1 };
+enum IppCmpOp : int { ippCmpLess = 0, ippCmpLessEq = 1, ippCmpEq = 2, ippCmpGreaterEq = 3, ippCmpGreater = 4 };
+enum IppHintAlgorithm : int { ippAlgHintNone = 0, ippAlgHintFast = 1, ippAlgHintAccurate = 2 };
+enum IppCpuType : int { ippCpuUnknown = 0 };
+enum IppiAxis : int { ippAxsHorizontal = 0, ippAxsVertical = 1, ippAxsBoth = 2 };
+enum IppiAlphaType : int {
   ippAlphaOver, ippAlphaIn, ippAlphaOut, ippAlphaATop, ippAlphaXor, ippAlphaPlus,
   ippAlphaOverPremul, ippAlphaInPremul, ippAlphaOutPremul, ippAlphaATopPremul,
   ippAlphaXorPremul, ippAlphaPlusPremul
