@@ -1,6 +1,7 @@
 #include "platform/MessageLoop.h"
 
 #include <algorithm>
+#include <exception>
 #include <memory>
 #include <vector>
 
@@ -42,6 +43,10 @@ void TMessageLoop::DeallocateHWnd(TMessageWindow* AWindow) {
       gone = std::move(it->second);
       FWindows.erase(it);
     }
+    // A handler freeing its own window: the window procedure is still
+    // running, so it goes once the dispatch has returned.
+    if (gone && FDispatching == AWindow && FDispatchThread == std::this_thread::get_id())
+      FDoomed.push_back(std::move(gone));
   }
   // The window procedure (and what it captured) is released outside the lock.
 }
@@ -125,19 +130,25 @@ bool TMessageLoop::ProcessMessages() {
     FDispatching = AWindow;
     FDispatchThread = std::this_thread::get_id();
     AHold.unlock();
+    std::exception_ptr error;
     try {
       Dispatch(AWindow, AMessage);
     } catch (...) {
-      AHold.lock();
-      FDispatching = nullptr;
-      FDispatchThread = {};
-      FChanged.notify_all();
-      throw;
+      error = std::current_exception();
     }
     AHold.lock();
     FDispatching = nullptr;
     FDispatchThread = {};
+    std::vector<std::unique_ptr<TMessageWindow>> doomed = std::move(FDoomed);
+    FDoomed.clear();
     FChanged.notify_all();
+    if (!doomed.empty()) {
+      // What the window procedure captured is released without the lock.
+      AHold.unlock();
+      doomed.clear();
+      AHold.lock();
+    }
+    if (error) std::rethrow_exception(error);
   };
   std::unique_lock<std::mutex> hold(FLock);
   while (!FPosted.empty()) {

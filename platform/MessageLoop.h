@@ -15,7 +15,8 @@
 // timer table): SetTimer refuses a timer beyond `TimerCapacity`, which the
 // timer component reports as "Not enough timers available".
 //
-// Threads: every operation may be called from any thread. Dispatching holds
+// Threads: one thread runs or steps the loop; every other operation may be
+// called from any thread. Dispatching holds
 // no lock of the loop, so a handler may set and kill timers and post
 // messages. Deallocating a window (or killing its timer) from another thread
 // waits until a message being dispatched to that window has returned, so
@@ -28,9 +29,11 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 inline constexpr uint32_t WM_TIMER = 0x0113;
 inline constexpr uint32_t WM_USER = 0x0400;
@@ -128,6 +131,7 @@ class TMessageLoop {
   size_t FTimerCapacity = 1000;
   bool FTerminated = false;
   TMessageWindow* FDispatching = nullptr;  // the window a handler runs for
+  std::vector<std::unique_ptr<TMessageWindow>> FDoomed;  // freed by their own handler
   std::thread::id FDispatchThread;
   std::function<void()> FWakeHook;
   TClock FClock;
