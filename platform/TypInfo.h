@@ -408,9 +408,14 @@ class TClassBuilder {
     if (v == nullptr) throw EConvertError("Invalid property value: the object is not of the property's class");
     return v;
   }
+  // Member-function setters get the value in their own parameter type;
+  // other callables (taking the object and the value) as it comes.
   template <class S, class V>
   static void SetVia(S ASet, T& ASelf, V AValue) {
-    std::invoke(ASet, ASelf, static_cast<std::remove_cvref_t<ArgOf<S>>>(AValue));
+    if constexpr (std::is_member_function_pointer_v<S>)
+      std::invoke(ASet, ASelf, static_cast<std::remove_cvref_t<ArgOf<S>>>(AValue));
+    else
+      std::invoke(ASet, ASelf, AValue);
   }
 
   template <class G, class S>
