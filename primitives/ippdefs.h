@@ -47,8 +47,10 @@ inline constexpr IppStatus ippStsDivByZero = 6;
 inline constexpr IppStatus ippStsLnZeroArg = 7;
 inline constexpr IppStatus ippStsLnNegArg = 8;
 
-// Plain C enumerations (int-sized), so that they pass to and from the outside
-// libraries exactly as the IPP prototypes declare them.
+// Enumerations on a fixed int base: they pass to and from the outside
+// libraries exactly as the IPP prototypes' C enumerations do, and every int
+// value a caller passes is a valid value (the primitives treat unknown ones
+// as their documented default).
 enum IppRoundMode : int { ippRndZero = 0, ippRndNear = 1 };
 enum IppCmpOp : int { ippCmpLess = 0, ippCmpLessEq = 1, ippCmpEq = 2, ippCmpGreaterEq = 3, ippCmpGreater = 4 };
 enum IppHintAlgorithm : int { ippAlgHintNone = 0, ippAlgHintFast = 1, ippAlgHintAccurate = 2 };
