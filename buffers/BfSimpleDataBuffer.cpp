@@ -128,9 +128,13 @@ Ref<IBfData> TBfGenericBuffer::MakeCopy() { return CreateEx(this); }
 void TBfGenericBuffer::CopyTo(uint32_t ASrcOffset, const Ref<IBfDataBuffer>& ADest,
                               uint32_t ADestOffset, uint32_t ACount) {
   if (!ADest) throw EIntfCastError();
+  // A buffer without a data pointer (a generic buffer on a plain container)
+  // holds no bytes whatever its size says.
+  const uint32_t srcSize = ByteRead() != nullptr ? GetByteSize() : 0;
+  const uint32_t destSize = ADest->ByteRead() != nullptr ? ADest->GetByteSize() : 0;
   uint32_t outside = 0;
-  if (!RangeInside(ASrcOffset, ACount, GetByteSize(), outside)) RaiseRange(outside);
-  if (!RangeInside(ADestOffset, ACount, ADest->GetByteSize(), outside)) RaiseRange(outside);
+  if (!RangeInside(ASrcOffset, ACount, srcSize, outside)) RaiseRange(outside);
+  if (!RangeInside(ADestOffset, ACount, destSize, outside)) RaiseRange(outside);
   if (ACount == 0) return;  // the primitive reports an error for length 0
   // The destination's pointer first: when the destination is this buffer,
   // ByteModify may move it, and the source pointer must be the one after.
@@ -165,7 +169,11 @@ bool TBfGenericBuffer::IsEqual(const Ref<IBfDataBuffer>& AOther) {
   const uint32_t n = GetByteSize();
   if (n != AOther->GetByteSize()) return false;
   if (n == 0) return true;
-  return std::memcmp(ByteRead(), AOther->ByteRead(), n) == 0;
+  const uint8_t* mine = ByteRead();
+  const uint8_t* theirs = AOther->ByteRead();
+  if (mine == theirs) return true;  // the same bytes (also two buffers without data)
+  if (mine == nullptr || theirs == nullptr) return false;
+  return std::memcmp(mine, theirs, n) == 0;
 }
 
 void TBfGenericBuffer::Unique(bool APreserveData) { (void)MakeUnique(APreserveData); }

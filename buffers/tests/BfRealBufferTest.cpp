@@ -518,6 +518,14 @@ TEST_F(BufferTest, GenericBuffersOnPlainContainersCopyOnWriteToo) {
   EXPECT_EQ(Since().CopyOnWriteContainers, 1);
   EXPECT_NE(b->GetDataContainer(), c);
   EXPECT_EQ(typeid(*b->GetDataContainer()), typeid(TBfSmartBuffer));
+  // No data pointer: no bytes to compare or copy, whatever the size says.
+  Ref<TBfGenericBuffer> sized = TBfGenericBuffer::Create(TBfSmartBuffer::Create(), 16);
+  Ref<TBfMemoryBuffer> m = TBfMemoryBuffer::CreateSize(16);
+  EXPECT_TRUE(sized->IsEqual(TBfGenericBuffer::CreateEx(sized.Get())));
+  EXPECT_FALSE(sized->IsEqual(m));
+  EXPECT_FALSE(m->IsEqual(sized));
+  EXPECT_THROW(sized->CopyTo(0, m, 0, 1), ERangeError);
+  EXPECT_THROW(m->CopyTo(0, sized, 0, 1), ERangeError);
   EXPECT_EQ(b->GetSequenceStamp()->GetBufferNumber(), 0);
   EXPECT_EQ(a->GetSequenceStamp()->GetBufferNumber(), 3);
   ExpectCounts(c, 1, 1);
