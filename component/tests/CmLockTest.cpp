@@ -349,12 +349,12 @@ TEST(CmLockConcurrentTest, CopiesExcludeEachOthersWriters) {
       insideFirst = false;
     });
   });
-  ASSERT_TRUE(entered.Wait());
+  EXPECT_TRUE(entered.Wait());
   EXPECT_FALSE(second->Instance()->TryAcquire(0)) << "the second copy must be locked too";
 
   TWorker two([&] { second->Setter(b, 2, [&] { secondSawFirstInside = insideFirst.load(); }); });
   // The second writer has started asking for the lock while the first is inside.
-  ASSERT_TRUE(trace->WaitFor(shared, loBeginWriteCreate, two.Id()));
+  EXPECT_TRUE(trace->WaitFor(shared, loBeginWriteCreate, two.Id()));
   leave.Set();
   one.Join();
   two.Join();
@@ -379,10 +379,10 @@ TEST(CmLockConcurrentTest, GetterWaitsForTheWriterAndReadsItsValue) {
     finish.Wait();
     field = 2;  // written under the lock
   });
-  ASSERT_TRUE(held.Wait());
+  EXPECT_TRUE(held.Wait());
   std::atomic<int32_t> seen{0};
   TWorker reader([&] { seen = lock->Getter(field); });
-  ASSERT_TRUE(trace->WaitFor(lock->Instance(), loBeginReadCreate, reader.Id()));
+  EXPECT_TRUE(trace->WaitFor(lock->Instance(), loBeginReadCreate, reader.Id()));
   finish.Set();
   writer.Join();
   reader.Join();
@@ -399,7 +399,7 @@ TEST(CmLockConcurrentTest, ChangeNotifyDoesNotWaitForTheLock) {
     held.Set();
     finish.Wait();
   });
-  ASSERT_TRUE(held.Wait());
+  EXPECT_TRUE(held.Wait());
   lock->ChangeNotify();
   EXPECT_EQ(calls.load(), 1);
   finish.Set();

@@ -218,7 +218,7 @@ TEST_P(FlLockNestedTest, WaiterGetsTheLockOnlyAfterTheLastRelease) {
     acquired = mine != nullptr;
     whileWaiterHeld = lock->Instance()->Counters();
   });
-  ASSERT_TRUE(trace->WaitFor(lock->Instance(), loBeginWriteCreate, waiter.Id()));
+  EXPECT_TRUE(trace->WaitFor(lock->Instance(), loBeginWriteCreate, waiter.Id()));
 
   int left = 3;
   for (int index : GetParam()) {
@@ -262,7 +262,7 @@ TEST(FlLockStopTest, PendingStopAnswersOtherThreadsWithoutTheLock) {
     stopHeld.Set();
     endStop.Wait();
   });
-  ASSERT_TRUE(WaitUntil([&] { return counters->Counters().InStopCount > 0; }));
+  EXPECT_TRUE(WaitUntil([&] { return counters->Counters().InStopCount > 0; }));
   TCounters pending = Owned(a, 1);
   pending.InStopCount = 1;
   EXPECT_EQ(counters->Counters(), pending);
@@ -281,7 +281,7 @@ TEST(FlLockStopTest, PendingStopAnswersOtherThreadsWithoutTheLock) {
     internal.Reset();
     cDone.Set();
   });
-  ASSERT_TRUE(cDone.Wait()) << "a request during a pending stop must not wait";
+  EXPECT_TRUE(cDone.Wait()) << "a request during a pending stop must not wait";
   c.Join();
   EXPECT_TRUE(readEmpty);
   EXPECT_TRUE(writeEmpty);
@@ -293,7 +293,7 @@ TEST(FlLockStopTest, PendingStopAnswersOtherThreadsWithoutTheLock) {
 
   // A gives the lock up: the stopper gets it.
   held.Reset();
-  ASSERT_TRUE(stopHeld.Wait());
+  EXPECT_TRUE(stopHeld.Wait());
   EXPECT_TRUE(ownerReenters);
   TCounters stopped = Owned(b.Id(), 1);
   stopped.InStopCount = 1;
@@ -317,7 +317,7 @@ TEST(FlLockStopTest, FrameworkObjectReturnsItsSectionAlsoWithoutTheLock) {
     stopHeld.Set();
     endStop.Wait();
   });
-  ASSERT_TRUE(stopHeld.Wait());
+  EXPECT_TRUE(stopHeld.Wait());
   TFlLock* lock = object.IntLock()->Instance();
   {
     Ref<IFlLockSection> read = object.ReadLock();
@@ -373,8 +373,8 @@ TEST(FlLockSlaveTest, StandoffResolvedAfterTheTwentiethTry) {
     componentAfterPinEnded = component->Instance()->Counters();
   });
 
-  ASSERT_TRUE(pinHeld.Wait());
-  ASSERT_TRUE(componentHeld.Wait());
+  EXPECT_TRUE(pinHeld.Wait());
+  EXPECT_TRUE(componentHeld.Wait());
   go.Set();
   a.Join();
   b.Join();
@@ -438,12 +438,45 @@ TEST(FlLockUnlockAllTest, RestoreWaitsForAnotherThreadHoldingTheLock) {
     // Keep the lock until the test thread has started to restore.
     trace->WaitFor(lock->Instance(), loBeginUnlockDestroy, me);
   });
-  ASSERT_TRUE(held.Wait());
+  EXPECT_TRUE(held.Wait());
   givenUp.Reset();  // returns once `other` has released the lock
   other.Join();
   EXPECT_EQ(lock->Instance()->Counters(), Owned(me, 1));
   mine.Reset();
   EXPECT_EQ(lock->Instance()->Counters(), TCounters{});
+}
+
+// A stop taken by another thread while the holds are given up: the restore
+// does not wait, the holds come back as holds answered without the lock, and
+// their releases balance.
+TEST(FlLockUnlockAllTest, RestoreDuringAStopReturnsWithoutTheLock) {
+  Ref<IFlLock> lock(TFlLock::Create());
+  TFlLock* counters = lock->Instance();
+  Ref<IFlLockSection> h1 = lock->WriteLock(), h2 = lock->WriteLock();
+  Ref<IFlLockSection> givenUp = lock->UnlockAll();
+
+  TEvent stopHeld, endStop;
+  TWorker stopper([&] {
+    Ref<IFlLockSection> stop = lock->StopLock();
+    stopHeld.Set();
+    endStop.Wait();
+  });
+  EXPECT_TRUE(stopHeld.Wait());
+  TCounters stopped = Owned(stopper.Id(), 1);
+  stopped.InStopCount = 1;
+  EXPECT_EQ(counters->Counters(), stopped);
+
+  givenUp.Reset();  // must not wait for the stopper
+  TCounters carried = stopped;
+  carried.CountStopLocks = 2;
+  EXPECT_EQ(counters->Counters(), carried);
+
+  h1.Reset();
+  h2.Reset();
+  EXPECT_EQ(counters->Counters(), stopped);
+  endStop.Set();
+  stopper.Join();
+  EXPECT_EQ(counters->Counters(), TCounters{});
 }
 
 TEST(FlLockUnlockAllTest, StrangerChangesNothing) {
@@ -454,7 +487,7 @@ TEST(FlLockUnlockAllTest, StrangerChangesNothing) {
     held.Set();
     release.Wait();
   });
-  ASSERT_TRUE(held.Wait());
+  EXPECT_TRUE(held.Wait());
   const TCounters before = Owned(owner.Id(), 2);
   EXPECT_EQ(lock->Instance()->Counters(), before);
 
@@ -497,8 +530,8 @@ TEST(FlDestroyLockTest, DestroyerWaitsForTwoWorkersWhileAThirdIsRefused) {
       leave[i].Wait();
     }));
   }
-  ASSERT_TRUE(registered[0].Wait());
-  ASSERT_TRUE(registered[1].Wait());
+  EXPECT_TRUE(registered[0].Wait());
+  EXPECT_TRUE(registered[1].Wait());
   EXPECT_EQ(state->LockCount(), 2);
 
   TEvent destroyReturned, finish;
@@ -509,7 +542,7 @@ TEST(FlDestroyLockTest, DestroyerWaitsForTwoWorkersWhileAThirdIsRefused) {
     destroyerMayWork = lock->Lock() != nullptr;
     finish.Wait();
   });
-  ASSERT_TRUE(WaitUntil([&] { return state->DestroyingCount() > 0; }));
+  EXPECT_TRUE(WaitUntil([&] { return state->DestroyingCount() > 0; }));
 
   EXPECT_EQ(lock->Lock(), nullptr) << "a third thread must be refused during destruction";
   EXPECT_EQ(state->LockCount(), 2);
@@ -521,7 +554,7 @@ TEST(FlDestroyLockTest, DestroyerWaitsForTwoWorkersWhileAThirdIsRefused) {
 
   leave[1].Set();
   workers[1]->Join();
-  ASSERT_TRUE(destroyReturned.Wait());
+  EXPECT_TRUE(destroyReturned.Wait());
   EXPECT_EQ(state->DestroyingThread(), destroyer.Id());
 
   finish.Set();
@@ -550,8 +583,8 @@ TEST(FlDestroyLockTest, DestroyerGivesUpTheOwnersLockWhileWaiting) {
     Ref<IFlLockSection> s = owner.WriteLock();
     workerGotOwnerLock = ownerLock->Counters().OwningThread == GetCurrentThreadId();
   });
-  ASSERT_TRUE(registered.Wait());
-  ASSERT_TRUE(trace->WaitFor(ownerLock, loBeginWriteCreate, worker.Id()));
+  EXPECT_TRUE(registered.Wait());
+  EXPECT_TRUE(trace->WaitFor(ownerLock, loBeginWriteCreate, worker.Id()));
 
   Ref<IFlDestroyLockSection> destroying = lock->DestroyLock();
   worker.Join();

@@ -4,7 +4,9 @@
 //
 // Threads are coordinated by what they demonstrably did (a traced step, a
 // counter) rather than by sleeping. The waits below give up after a generous
-// limit only so that a broken lock fails the test instead of hanging it.
+// limit only so that a broken lock fails the test instead of hanging it;
+// tests therefore check waits with EXPECT and carry on, so that every hold a
+// blocked worker waits for is still released before the worker is joined.
 #pragma once
 
 #include <atomic>
