@@ -7,14 +7,23 @@
 // ---------------------------------------------------------------------------
 // TNrRadialBasisFunctionNeuron
 
-TNrRadialBasisFunctionNeuron::TNrRadialBasisFunctionNeuron(const Ref<IBfRealBuffer>& AValues, Real ACategory,
-                                                           Real AInfluenceField)
-    : FInfluenceField(AInfluenceField), FCategory(ACategory), FValues(TBfRealBuffer::CreateCopy(AValues)) {}
+TNrRadialBasisFunctionNeuron::TNrRadialBasisFunctionNeuron(const Ref<ICmLock>& ALock, const Ref<IBfRealBuffer>& AValues,
+                                                           Real ACategory, Real AInfluenceField)
+    : FLock(ALock),
+      FInfluenceField(AInfluenceField),
+      FCategory(ACategory),
+      FValues(TBfRealBuffer::CreateCopy(AValues)) {}
+
+Ref<TNrRadialBasisFunctionNeuron> TNrRadialBasisFunctionNeuron::Create(const Ref<ICmLock>& ALock,
+                                                                       const Ref<IBfRealBuffer>& AValues,
+                                                                       Real ACategory, Real AInfluenceField) {
+  if (!AValues) throw ENrClassifierError("A neuron needs a prototype vector (the buffer handle is empty)");
+  return MakeObject<TNrRadialBasisFunctionNeuron>(ALock, AValues, ACategory, AInfluenceField);
+}
 
 Ref<TNrRadialBasisFunctionNeuron> TNrRadialBasisFunctionNeuron::Create(const Ref<IBfRealBuffer>& AValues,
                                                                        Real ACategory, Real AInfluenceField) {
-  if (!AValues) throw ENrClassifierError("A neuron needs a prototype vector (the buffer handle is empty)");
-  return MakeObject<TNrRadialBasisFunctionNeuron>(AValues, ACategory, AInfluenceField);
+  return Create(Ref<ICmLock>(), AValues, ACategory, AInfluenceField);
 }
 
 Real TNrRadialBasisFunctionNeuron::ComputeDistance(IBfRealBuffer& AFeatures) {
@@ -76,10 +85,10 @@ void TNrRadialBasisFunctionResult::Add(const Ref<INrRadialBasisFunctionNeuron>& 
 // ---------------------------------------------------------------------------
 // TNrRadialBasisFunctionNetwork
 
-TNrRadialBasisFunctionNetwork::TNrRadialBasisFunctionNetwork()
-    : FMaxInfluenceField(4000),
-      FMinInfluenceField(2),
-      FBackground(std::make_unique<TNrRadialBasisFunctionBackground>()),
+TNrRadialBasisFunctionNetwork::TNrRadialBasisFunctionNetwork(TComponent* AOwner)
+    : TCmComponent(AOwner),
+      // The settings belong to the network and share its framework lock.
+      FBackground(std::make_unique<TNrRadialBasisFunctionBackground>(this, FLock)),
       FNeurons(std::make_unique<TNrRadialBasisFunctionNeurons>()) {}
 
 TNrRadialBasisFunctionNetwork::~TNrRadialBasisFunctionNetwork() {
@@ -87,11 +96,41 @@ TNrRadialBasisFunctionNetwork::~TNrRadialBasisFunctionNetwork() {
   FNeurons.reset();
 }
 
+const TClassInfo& TNrRadialBasisFunctionNetwork::StaticClass() {
+  using TSelf = TNrRadialBasisFunctionNetwork;
+  static const TClassInfo info =
+      TClassBuilder<TSelf>("TNrRadialBasisFunctionNetwork", &TCmComponent::StaticClass())
+          // No declared defaults: both limits are always stored (unless 0,
+          // which goes into "_Floats").
+          .Float("MinInfluenceField", &TSelf::GetMinInfluenceField, &TSelf::SetMinInfluenceField)
+          .Float("MaxInfluenceField", &TSelf::GetMaxInfluenceField, &TSelf::SetMaxInfluenceField)
+          .Class("Background", TNrRadialBasisFunctionBackground::StaticClass(), &TSelf::GetBackground,
+                 static_cast<void (TSelf::*)(TNrRadialBasisFunctionBackground*)>(&TSelf::SetBackground))
+          .Event("OnResult", &TSelf::GetOnResult, &TSelf::SetOnResult)
+          .Creates()
+          .Build();
+  return info;
+}
+
+const TClassInfo& TNrRadialBasisFunctionBackground::StaticClass() {
+  using TSelf = TNrRadialBasisFunctionBackground;
+  static const TClassInfo info =
+      TClassBuilder<TSelf>("TNrRadialBasisFunctionBackground", &TCmOptionalDisabledPersistent::StaticClass())
+          .Float("Category", &TSelf::GetCategory, &TSelf::SetCategory)
+          .Build();
+  return info;
+}
+
+void TNrRadialBasisFunctionNetwork::SetOnResult(const TNrRadialBasisFunctionResultEvent& AValue) {
+  Ref<IFlLockSection> section = FLock->WriteLock();
+  FOnResult = AValue;
+}
+
 void TNrRadialBasisFunctionNetwork::Clear() { FNeurons->Clear(); }
 
 void TNrRadialBasisFunctionNetwork::AddNeuron(const Ref<IBfRealBuffer>& AValues, Real ACategory,
                                               Real AInfluenceField) {
-  FNeurons->Add(TNrRadialBasisFunctionNeuron::Create(AValues, ACategory, AInfluenceField));
+  FNeurons->Add(TNrRadialBasisFunctionNeuron::Create(FLock, AValues, ACategory, AInfluenceField));
 }
 
 void TNrRadialBasisFunctionNetwork::Train(const Ref<IBfRealBuffer>& ATraingFeatures, Real ACategory) {
@@ -148,7 +187,13 @@ void TNrRadialBasisFunctionNetwork::Predict(const Ref<IBfRealBuffer>& AFeatures)
       result.Add(Ref<INrRadialBasisFunctionNeuron>(neuron), d);
     }
   }
-  // The callback is copied so that it may replace OnResult while it runs.
-  if (const TNrRadialBasisFunctionResultEvent onResult = FOnResult) onResult(this, AFeatures, &result);
+  // The callback is copied (under the read section, so that a replacement
+  // from another thread cannot tear it) and may replace OnResult while it runs.
+  TNrRadialBasisFunctionResultEvent onResult;
+  {
+    Ref<IFlLockSection> section = FLock->ReadLock();
+    onResult = FOnResult;
+  }
+  if (onResult) onResult(this, AFeatures, &result);
   // The class output (the first entry's category) goes to no pin yet.
 }

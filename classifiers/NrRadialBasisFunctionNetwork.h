@@ -8,10 +8,17 @@
 // neurons at the smallest distance. Categories are Reals compared for exact
 // equality.
 //
+// The network is a component: its published properties (MinInfluenceField,
+// MaxInfluenceField, Background, OnResult) are stored with a layout and
+// written through the component's property lock, which the background
+// settings and every neuron share.
+//
 // Threads: Train, Predict and Clear take no lock and write each neuron's
 // scratch distance (LastDistance), so one network serves one thread at a
 // time. Only the neuron container is safe for single accesses (Count, Items,
-// Add, Clear) from several threads.
+// Add, Clear) from several threads. Property writes hold the network's write
+// section; OnResult is replaced under it and Predict copies it under the
+// read section.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +28,7 @@
 #include <vector>
 
 #include "buffers/BfSimpleDataBuffer.h"
+#include "component/CmComponent.h"
 #include "platform/Interfaces.h"
 #include "platform/SysUtils.h"
 #include "platform/Types.h"
@@ -44,13 +52,19 @@ class ENrClassifierError : public Exception {
 class TNrRadialBasisFunctionNeuron : public TInterfacedObject, public INrRadialBasisFunctionNeuron {
  public:
   // A neuron standing for ACategory with the influence field AInfluenceField
-  // and a copy of AValues (sharing its storage until either side writes).
+  // and a copy of AValues (sharing its storage until either side writes),
+  // holding ALock, the property lock of the network that made it.
+  static Ref<TNrRadialBasisFunctionNeuron> Create(const Ref<ICmLock>& ALock, const Ref<IBfRealBuffer>& AValues,
+                                                  Real ACategory, Real AInfluenceField);
+  // The same without a network's lock (a neuron on its own).
   static Ref<TNrRadialBasisFunctionNeuron> Create(const Ref<IBfRealBuffer>& AValues, Real ACategory,
                                                   Real AInfluenceField);
 
   TNrRadialBasisFunctionNeuron* GetInstance() override { return this; }
 
-  Real GetInfluenceField() const { return FInfluenceField; }
+  // Read through the network's lock (its read section), when the neuron has one.
+  Real GetInfluenceField() const { return FLock ? FLock->Getter(FInfluenceField) : FInfluenceField; }
+  const Ref<ICmLock>& GetLock() const { return FLock; }
   Real GetCategory() const { return FCategory; }
   const Ref<IBfRealBuffer>& GetValues() const { return FValues; }
   // Distance from the vector most recently compared with this neuron; 0 after
@@ -72,10 +86,12 @@ class TNrRadialBasisFunctionNeuron : public TInterfacedObject, public INrRadialB
 
  private:
   friend class TNrRadialBasisFunctionNetwork;  // shrinks the field on conflicts
-  TNrRadialBasisFunctionNeuron(const Ref<IBfRealBuffer>& AValues, Real ACategory, Real AInfluenceField);
+  TNrRadialBasisFunctionNeuron(const Ref<ICmLock>& ALock, const Ref<IBfRealBuffer>& AValues, Real ACategory,
+                               Real AInfluenceField);
   template <class T, class... Args>
   friend Ref<T> MakeObject(Args&&...);
 
+  Ref<ICmLock> FLock;  // the network's property lock (shared), or none
   Real FInfluenceField;
   Real FCategory;
   Real FLastDistance = 0;
@@ -132,38 +148,52 @@ class TNrRadialBasisFunctionResult : public TObject {
 
 // Background category settings: when enabled, samples of Category never
 // become neurons (they still shrink covering neurons of other categories).
-class TNrRadialBasisFunctionBackground : public TObject {
+// Published: Enabled (default false) and Category; a Category of 0 is stored
+// in the settings' "_Floats" list.
+class TNrRadialBasisFunctionBackground : public TCmOptionalDisabledPersistent {
  public:
-  bool GetEnabled() const { return FEnabled; }
-  void SetEnabled(bool AValue) { FEnabled = AValue; }
-  Real GetCategory() const { return FCategory; }
-  void SetCategory(Real AValue) { FCategory = AValue; }
+  // Settings of a network: AOwner's, sharing the framework lock of ALock.
+  TNrRadialBasisFunctionBackground(TPersistent* AOwner, const Ref<IFlLock>& ALock)
+      : TCmOptionalDisabledPersistent(AOwner, ALock) {}
+  // Settings on their own (to hand to SetBackground), with a lock of their own.
+  TNrRadialBasisFunctionBackground() : TCmOptionalDisabledPersistent(nullptr, Ref<IFlLock>(TCmLock::Create())) {}
 
-  // Copies the settings of ASource.
+  static const TClassInfo& StaticClass();
+  const TClassInfo& ClassType() const override { return StaticClass(); }
+
+  Real GetCategory() const { return FCategory; }
+  // Through the lock's Real setter, without an update function.
+  void SetCategory(Real AValue) { FLock->Setter(FCategory, AValue, {}); }
+
+  using TCmOptionalDisabledPersistent::Assign;
+  // Copies the settings of ASource (its published properties).
   void Assign(const TNrRadialBasisFunctionBackground& ASource) {
-    FEnabled = ASource.FEnabled;
-    FCategory = ASource.FCategory;
+    // Reading the source's properties does not change it.
+    Assign(const_cast<TNrRadialBasisFunctionBackground*>(&ASource));
   }
 
   // True when samples of ACategory are kept from becoming neurons.
   bool Excludes(Real ACategory) const { return FEnabled && ACategory == FCategory; }
 
  private:
-  bool FEnabled = false;
   Real FCategory = 0;
 };
 
 class TNrRadialBasisFunctionNetwork;
 
-// Runs once during every Predict, with the network, the predicted vector and
-// the result (valid only during the call).
-using TNrRadialBasisFunctionResultEvent = std::function<void(
-    TObject* ASender, const Ref<IBfRealBuffer>& AFeatures, TNrRadialBasisFunctionResult* AResult)>;
+// Runs once during every Predict, with the network (ASender), the predicted
+// vector (AFeatures) and the result (AResult, valid only during the call). A
+// stored layout binds it to a published method of its root by name.
+using TNrRadialBasisFunctionResultEvent =
+    TEvent<TObject*, const Ref<IBfRealBuffer>&, TNrRadialBasisFunctionResult*>;
 
-class TNrRadialBasisFunctionNetwork : public TObject {
+class TNrRadialBasisFunctionNetwork : public TCmComponent {
  public:
-  TNrRadialBasisFunctionNetwork();
+  explicit TNrRadialBasisFunctionNetwork(TComponent* AOwner = nullptr);
   ~TNrRadialBasisFunctionNetwork() override;
+
+  static const TClassInfo& StaticClass();
+  const TClassInfo& ClassType() const override { return StaticClass(); }
 
   // Removes all neurons.
   void Clear();
@@ -175,26 +205,30 @@ class TNrRadialBasisFunctionNetwork : public TObject {
 
   // Influence field of a neuron made for a sample that no neuron covers, and
   // the starting value of the search for the smallest conflicting distance.
+  // The two limits are written through the lock's Real setter, without an
+  // update function and without a range check.
   Real GetMaxInfluenceField() const { return FMaxInfluenceField; }
-  void SetMaxInfluenceField(Real AValue) { FMaxInfluenceField = AValue; }
+  void SetMaxInfluenceField(Real AValue) { FLock->Setter(FMaxInfluenceField, AValue, {}); }
   // Lower limit of the field of a neuron made after a conflict.
   Real GetMinInfluenceField() const { return FMinInfluenceField; }
-  void SetMinInfluenceField(Real AValue) { FMinInfluenceField = AValue; }
+  void SetMinInfluenceField(Real AValue) { FLock->Setter(FMinInfluenceField, AValue, {}); }
 
   TNrRadialBasisFunctionBackground* GetBackground() const { return FBackground.get(); }
   // Copies the settings of AValue into the owned background object.
   void SetBackground(const TNrRadialBasisFunctionBackground& AValue) { FBackground->Assign(AValue); }
+  void SetBackground(TNrRadialBasisFunctionBackground* AValue) { FBackground->Assign(AValue); }
 
   const TNrRadialBasisFunctionResultEvent& GetOnResult() const { return FOnResult; }
-  void SetOnResult(TNrRadialBasisFunctionResultEvent AValue) { FOnResult = std::move(AValue); }
+  // Replaces the callback while holding the network's write section.
+  void SetOnResult(const TNrRadialBasisFunctionResultEvent& AValue);
 
   TNrRadialBasisFunctionNeurons* GetNeurons() const { return FNeurons.get(); }
 
  private:
   void AddNeuron(const Ref<IBfRealBuffer>& AValues, Real ACategory, Real AInfluenceField);
 
-  Real FMaxInfluenceField;
-  Real FMinInfluenceField;
+  Real FMaxInfluenceField = 4000;
+  Real FMinInfluenceField = 2;
   std::unique_ptr<TNrRadialBasisFunctionBackground> FBackground;
   TNrRadialBasisFunctionResultEvent FOnResult;
   std::unique_ptr<TNrRadialBasisFunctionNeurons> FNeurons;
