@@ -405,6 +405,33 @@ TEST(CmLockConcurrentTest, ChangeNotifyDoesNotWaitForTheLock) {
   finish.Set();
 }
 
+// While another thread holds a stop, setters and getters do not wait: they
+// proceed without the lock and leave the counts as they were.
+TEST(CmLockConcurrentTest, SettersProceedWithoutTheLockDuringAStop) {
+  Ref<TCmLock> lock = TCmLock::Create();
+  TEvent stopHeld, endStop;
+  TWorker stopper([&] {
+    Ref<IFlLockSection> stop = lock->StopLock();
+    stopHeld.Set();
+    endStop.Wait();
+  });
+  EXPECT_TRUE(stopHeld.Wait());
+  const TFlLock::TCounters stopped = lock->Instance()->Counters();
+  EXPECT_EQ(stopped.InStopCount, 1);
+
+  int32_t field = 0;
+  bool notified = false;
+  EXPECT_TRUE(lock->Setter(field, 3, [&] { notified = true; }));
+  EXPECT_EQ(field, 3);
+  EXPECT_TRUE(notified);
+  EXPECT_EQ(lock->Getter(field), 3);
+  EXPECT_EQ(lock->Instance()->Counters(), stopped);
+
+  endStop.Set();
+  stopper.Join();
+  EXPECT_EQ(lock->Instance()->Counters(), TFlLock::TCounters{});
+}
+
 // Many threads writing through copies of one lock: every update is seen, no
 // update is lost, and the notification runs once per change.
 TEST(CmLockConcurrentTest, ManyWritersThroughCopiesLoseNothing) {
