@@ -198,6 +198,14 @@ class TFlLockTraceRegistry : public TObject {
 //   active);
 // - FOwningThread: the owner, 0 when nobody owns the lock.
 // FLockMutex is what really excludes threads.
+//
+// Known limitation of this counting: FCountStopLocks does not record which
+// thread a hold belongs to. When the owner ends a hold (or its stop hold with
+// FCountLocks = 1) while holds of other threads answered without the lock are
+// still alive, the owner's release takes one of their counts instead of its
+// own; the lock then stays owned by that thread with no section left to end
+// it. Threads answered without the lock should end those sections before the
+// stop that caused them ends.
 class TFlLock : public TInterfacedObject, public virtual IFlLock {
  public:
   TFlLock();
