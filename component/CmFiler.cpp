@@ -799,6 +799,10 @@ void TReader::ReadProperty(TPersistent* AInstance) {
       PropValueError(pos, Format("%s has no sub-object \"%s\"", target->ClassName().c_str(), part.c_str()));
     target = p->GetObj(target);
     if (target == nullptr) PropValueError(pos, Format("the sub-object \"%s\" is nil", part.c_str()));
+    // Only owned sub-objects are written through: another component that a
+    // property refers to keeps its own stored record.
+    if (dynamic_cast<TComponent*>(target) != nullptr)
+      PropValueError(pos, Format("\"%s\" refers to a component, not to a sub-object", part.c_str()));
     start = dot + 1;
   }
   const std::string last = name.substr(start);

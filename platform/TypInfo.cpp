@@ -225,6 +225,7 @@ TClassInfo::TClassInfo(std::string AName, const TClassInfo* AParent, std::vector
     else
       FProperties.push_back(&p);
   }
+  for (const TPropInfo* p : FProperties) FByLowerName[Lower(p->Name)] = p;
   RegisterClass(*this);
 }
 
@@ -248,9 +249,8 @@ std::vector<const TPropInfo*> TClassInfo::SortedProperties() const {
 }
 
 const TPropInfo* TClassInfo::FindProperty(std::string_view AName) const {
-  for (const TPropInfo* p : FProperties)
-    if (SameText(p->Name, AName)) return p;
-  return nullptr;
+  auto it = FByLowerName.find(Lower(AName));
+  return it == FByLowerName.end() ? nullptr : it->second;
 }
 
 const TMethodInfo* TClassInfo::FindMethod(std::string_view AName) const {

@@ -34,6 +34,7 @@
 #include <string_view>
 #include <type_traits>
 #include <typeindex>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -231,6 +232,8 @@ class TClassInfo {
   std::vector<TPropInfo> FOwnProperties;
   std::vector<TMethodInfo> FOwnMethods;
   std::vector<const TPropInfo*> FProperties;
+  // FProperties by lower-case name, for the reader's lookups.
+  std::unordered_map<std::string, const TPropInfo*> FByLowerName;
   TComponentFactory FFactory;
 };
 

@@ -376,6 +376,27 @@ TEST_F(StoredComponent, ReadingIntoAnExistingRootReusesOwnedComponentsByName) {
   EXPECT_EQ(target->ComponentCount(), 2);
 }
 
+TEST_F(StoredComponent, DottedNamesReachOnlyOwnedSubObjects) {
+  std::unique_ptr<TTestForm> form(MakeForm());
+  auto* a = static_cast<TTestThing*>(form->FindComponent("ThingA"));
+  auto* c = static_cast<TTestThing*>(form->FindComponent("ThingB")->FindComponent("ThingC"));
+  auto readOne = [&](const std::string& AName, uint8_t AValue) {
+    Bytes b{uint8_t(AName.size())};
+    b.insert(b.end(), AName.begin(), AName.end());
+    b.push_back(0x02);
+    b.push_back(AValue);
+    TMemoryStream s(b);
+    TReader r(s);
+    r.SetRoot(form.get());
+    r.ReadProperty(a);
+  };
+  readOne("Font.Height", 7);
+  EXPECT_EQ(a->FFont.GetHeight(), 7);
+  EXPECT_THROW(readOne("Buddy.Count", 5), EReadError) << "Buddy refers to another component";
+  EXPECT_EQ(c->FCount, 0);
+  EXPECT_THROW(readOne("Caption.Count", 5), EReadError) << "a text has no properties";
+}
+
 struct TBadLayoutCase {
   const char* Name;
   std::function<Bytes(const Bytes&)> Damage;
