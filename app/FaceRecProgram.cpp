@@ -7,10 +7,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
-#include "app/HeadlessFaceWindow.h"
 #include "app/Unit1.h"
+#include "platform/Forms.h"
 
 namespace {
 
@@ -91,9 +92,24 @@ int FaceRecMain(int argc, const char* const* argv, std::FILE* AOut, std::FILE* A
     return cFaceRecExitLoadFailure;
   }
 
-  THeadlessFaceWindow window;
+  // The start-up of the window program, without a toolkit: the library's
+  // classes, the application, the task-bar setting, TForm1 from its stored
+  // layout. In place of the message loop the two passes run one after the
+  // other, as two clicks would run them.
+  TForm1::RegisterClasses();
+  TApplication& application = TApplication::Instance();
+  application.Initialize();
+  application.SetMainFormOnTaskBar(true);
+  std::unique_ptr<TForm1> owned;
+  try {
+    owned.reset(TForm1::CreateFromLayout());
+  } catch (const Exception& e) {
+    std::fprintf(AErr, "facerec: the window layout cannot be read: %s\n", e.what());
+    return cFaceRecExitLoadFailure;
+  }
+  TForm1& form = *owned;
+  TControlFaceWindow& window = form.Window();
   window.SetFacesFolder(faces);
-  TForm1 form(window);
   form.NrRadialBasisFunctionNetwork1->SetMinInfluenceField(minField);
   form.NrRadialBasisFunctionNetwork1->SetMaxInfluenceField(maxField);
   const char* pass = "Training";
@@ -108,7 +124,7 @@ int FaceRecMain(int argc, const char* const* argv, std::FILE* AOut, std::FILE* A
     std::fprintf(AErr, "facerec: %s\n", e.what());
     return cFaceRecExitLoadFailure;
   }
-  std::fprintf(AOut, "%s\n", window.LabelText(TFaceLabel::flbTrainLabel).c_str());
+  std::fprintf(AOut, "%s\n", window.Label(TFaceLabel::flbTrainLabel).GetCaption().c_str());
 
   pass = "Recognition";
   int status = cFaceRecExitOk;
@@ -119,10 +135,10 @@ int FaceRecMain(int argc, const char* const* argv, std::FILE* AOut, std::FILE* A
     failure = e.what();
     status = cFaceRecExitLoadFailure;
   }
-  for (const THeadlessFaceWindow::TItem& item : window.Items(TFaceList::flListView2))
+  for (const TListView::TListItem& item : window.List(TFaceList::flListView2).Items())
     std::fprintf(AOut, "%s\n", item.Caption.c_str());
   if (status == cFaceRecExitOk) {
-    std::fprintf(AOut, "%s\n", window.LabelText(TFaceLabel::flbRecognizeLabel).c_str());
+    std::fprintf(AOut, "%s\n", window.Label(TFaceLabel::flbRecognizeLabel).GetCaption().c_str());
   } else {
     std::fflush(AOut);
     std::fprintf(AErr, "facerec: %s\n", failure.c_str());

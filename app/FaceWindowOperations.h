@@ -1,7 +1,7 @@
 // What the face recognition driver asks of its window. The main window
-// provides these operations with real controls; THeadlessFaceWindow keeps
-// thumbnails, captions, progress and texts in memory, so that the command
-// line and the window run the same driver.
+// provides these operations over its controls (TControlFaceWindow), which the
+// command line program and the desktop window share; THeadlessFaceWindow is
+// a plain in-memory provider of the same operations, for tests.
 #pragma once
 
 #include <cstdint>

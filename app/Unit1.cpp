@@ -2,7 +2,12 @@
 
 #include <cmath>
 
+#include "component/CmFiler.h"
 #include "platform/NumberFormat.h"
+
+// The stored layout of TForm1, made from app/Unit1.layout at build time.
+extern const unsigned char cUnit1Layout[];
+extern const std::size_t cUnit1LayoutSize;
 
 namespace {
 
@@ -22,19 +27,85 @@ class TUpdateBracket {
   TFaceList FList;
 };
 
+template <class T>
+T* FieldOf(TForm1& AForm, const char* AName) {
+  TComponent* c = AForm.FindComponent(AName);
+  if (c == nullptr) throw EComponentError(Format("The layout of %s has no component %s", AForm.GetName().c_str(), AName));
+  T* field = dynamic_cast<T*>(c);
+  if (field == nullptr)
+    throw EComponentError(Format("%s of %s is a %s, not a %s", AName, AForm.GetName().c_str(), c->ClassName().c_str(),
+                                 T::StaticClass().Name().c_str()));
+  return field;
+}
+
 }  // namespace
 
+TForm1::TForm1(TComponent* AOwner)
+    : TForm(AOwner), FOperations(std::make_unique<TControlFaceWindow>(*this)), FWindow(*FOperations) {}
+
 TForm1::TForm1(IFaceWindowOperations& AWindow)
-    : NrRadialBasisFunctionNetwork1(std::make_unique<TNrRadialBasisFunctionNetwork>()), FWindow(AWindow) {
-  TNrRadialBasisFunctionNetwork& network = *NrRadialBasisFunctionNetwork1;
-  network.SetMinInfluenceField(2);
-  network.SetMaxInfluenceField(300);
-  network.GetBackground()->SetEnabled(false);
-  network.GetBackground()->SetCategory(0);
-  network.SetOnResult([this](TObject* ASender, const Ref<IBfRealBuffer>& AFeatures,
-                             TNrRadialBasisFunctionResult* AResult) {
-    NrRadialBasisFunctionNetwork1Result(ASender, AFeatures, AResult);
-  });
+    : TForm(nullptr), FOperations(std::make_unique<TControlFaceWindow>(*this)), FWindow(AWindow) {
+  RegisterClasses();
+  TMemoryStream layout = EmbeddedLayout();
+  ReadComponentFromStream(layout, this);
+}
+
+TForm1::~TForm1() {
+  // The controls go before the window operations that refer to them.
+  while (ComponentCount() > 0) delete Components(ComponentCount() - 1);
+}
+
+const TClassInfo& TForm1::StaticClass() {
+  static const TClassInfo info =
+      TClassBuilder<TForm1>("TForm1", &TForm::StaticClass())
+          .Method<TNotifyEvent>("TrainButtonClick", &TForm1::TrainButtonClick)
+          .Method<TNotifyEvent>("RecognizeButtonClick", &TForm1::RecognizeButtonClick)
+          .Method<TNrRadialBasisFunctionResultEvent>("NrRadialBasisFunctionNetwork1Result", &TForm1::NrRadialBasisFunctionNetwork1Result)
+          .Creates()
+          .Build();
+  return info;
+}
+
+void TForm1::RegisterClasses() {
+  RegisterControlClasses();
+  RegisterClass(StaticClass());
+  RegisterClass(TNrRadialBasisFunctionNetwork::StaticClass());
+}
+
+TMemoryStream TForm1::EmbeddedLayout() {
+  return TMemoryStream(std::vector<uint8_t>(cUnit1Layout, cUnit1Layout + cUnit1LayoutSize));
+}
+
+TForm1* TForm1::CreateFromLayout(TComponent* AOwner) {
+  TMemoryStream layout = EmbeddedLayout();
+  return CreateFromStream(layout, AOwner);
+}
+
+TForm1* TForm1::CreateFromStream(TStream& AStream, TComponent* AOwner) {
+  RegisterClasses();
+  auto* form = CreateComponent<TForm1>(AOwner);
+  try {
+    ReadComponentFromStream(AStream, form);
+  } catch (...) {
+    delete form;
+    throw;
+  }
+  return form;
+}
+
+void TForm1::Loaded() {
+  TForm::Loaded();
+  ListView1 = FieldOf<TListView>(*this, "ListView1");
+  TrainButton = FieldOf<TButton>(*this, "TrainButton");
+  RecognizeButton = FieldOf<TButton>(*this, "RecognizeButton");
+  ProgressBar1 = FieldOf<TProgressBar>(*this, "ProgressBar1");
+  ListView2 = FieldOf<TListView>(*this, "ListView2");
+  ImageList1 = FieldOf<TImageList>(*this, "ImageList1");
+  NrRadialBasisFunctionNetwork1 = FieldOf<TNrRadialBasisFunctionNetwork>(*this, "NrRadialBasisFunctionNetwork1");
+  Label1 = FieldOf<TLabel>(*this, "Label1");
+  Label2 = FieldOf<TLabel>(*this, "Label2");
+  RecognizeLabel = FieldOf<TLabel>(*this, "RecognizeLabel");
+  TrainLabel = FieldOf<TLabel>(*this, "TrainLabel");
 }
 
 std::string TForm1::TrainingFileName(int32_t APerson, int32_t APicture) {

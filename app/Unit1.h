@@ -2,7 +2,16 @@
 // that the main window's two buttons start, and the result handler that the
 // network calls back during recognition.
 //
-// The driver reaches the window only through IFaceWindowOperations. Pictures
+// TForm1 is the main window: a form made from its stored layout (the text
+// app/Unit1.layout, compiled into the program), which creates its controls
+// and the network component NrRadialBasisFunctionNetwork1, sets their
+// properties and binds TrainButtonClick, RecognizeButtonClick and
+// NrRadialBasisFunctionNetwork1Result by name. Its published fields are the
+// controls of that layout, found by name once the layout is read.
+//
+// The driver reaches the window only through IFaceWindowOperations, which the
+// form provides over its own controls (TControlFaceWindow); with a toolkit
+// binding the controls mirror themselves on widgets. Pictures
 // are read from the face folder "Faces" (relative names such as
 // "Faces/Train_12_3.bmp", which the window's provider resolves): 40 persons,
 // 9 training pictures and 1 test picture each, 8-bit palette-indexed BMPs of
@@ -13,10 +22,13 @@
 #include <memory>
 #include <string>
 
+#include "app/ControlFaceWindow.h"
 #include "app/FaceWindowOperations.h"
 #include "classifiers/NrRadialBasisFunctionNetwork.h"
+#include "platform/Classes.h"
+#include "platform/Controls.h"
 
-class TForm1 : public TObject {
+class TForm1 : public TForm {
  public:
   static constexpr const char* cFacesFolder = "Faces";
   static constexpr int32_t cPersons = 40;
@@ -24,11 +36,37 @@ class TForm1 : public TObject {
   static constexpr int32_t cPictureSize = 32;  // width and height [pixels]
   static constexpr uint32_t cFeatureCount = 1024;
 
-  // Sets up what the stored layout makes: the network with MinInfluenceField
-  // 2, MaxInfluenceField 300, Background disabled with category 0, and
-  // OnResult bound to NrRadialBasisFunctionNetwork1Result. The window (which
-  // owns this driver) must outlive it.
+  // An empty form; the stored layout fills it (see CreateFromLayout).
+  explicit TForm1(TComponent* AOwner);
+  // The form from the embedded layout, whose driver works through AWindow
+  // (for example an in-memory THeadlessFaceWindow) instead of its own
+  // controls. AWindow must outlive the form.
   explicit TForm1(IFaceWindowOperations& AWindow);
+  ~TForm1() override;
+
+  static const TClassInfo& StaticClass();
+  const TClassInfo& ClassType() const override { return StaticClass(); }
+
+  // Makes the classes of the layout creatable by name: the controls, TForm1
+  // and the network component. Part of the program's start-up; repeating it
+  // does nothing.
+  static void RegisterClasses();
+  // The main window from the layout embedded in the program: the controls,
+  // the network with MinInfluenceField 2, MaxInfluenceField 300, Background
+  // disabled with category 0, and the three handlers bound by name.
+  static TForm1* CreateFromLayout(TComponent* AOwner = nullptr);
+  // The same from a stored layout in AStream. A layout that cannot be read,
+  // or that lacks a control the driver needs, raises the reader's error
+  // (EReadError) or EComponentError; nothing is left behind.
+  static TForm1* CreateFromStream(TStream& AStream, TComponent* AOwner = nullptr);
+  // The stored layout embedded in the program.
+  static TMemoryStream EmbeddedLayout();
+
+  // Finds the published fields among the components read.
+  void Loaded() override;
+
+  // The window operations over this form's controls.
+  TControlFaceWindow& Window() { return *FOperations; }
 
   // Trains the network on the 360 training pictures. Stops with the loader's
   // error at the first picture that cannot be loaded; what was done stays.
@@ -48,8 +86,19 @@ class TForm1 : public TObject {
   // integer holds and for NaN.
   static int32_t RoundCategory(Real ACategory);
 
-  // The window's network component.
-  std::unique_ptr<TNrRadialBasisFunctionNetwork> NrRadialBasisFunctionNetwork1;
+  // The published fields: the controls and components of the layout, in
+  // the window's order; nullptr until the layout is read.
+  TListView* ListView1 = nullptr;
+  TButton* TrainButton = nullptr;
+  TButton* RecognizeButton = nullptr;
+  TProgressBar* ProgressBar1 = nullptr;
+  TListView* ListView2 = nullptr;
+  TImageList* ImageList1 = nullptr;
+  TNrRadialBasisFunctionNetwork* NrRadialBasisFunctionNetwork1 = nullptr;
+  TLabel* Label1 = nullptr;
+  TLabel* Label2 = nullptr;
+  TLabel* RecognizeLabel = nullptr;
+  TLabel* TrainLabel = nullptr;
 
   int32_t ExpectedID() const { return FExpectedID; }
   int32_t ResultCathegory() const { return FResultCathegory; }
@@ -63,6 +112,7 @@ class TForm1 : public TObject {
   // Item k of AFeatures := pixel byte k / 256, bytes in bottom-up storage order.
   static void ExtractFeatures(const TBitmap& APicture, const Ref<IBfRealBuffer>& AFeatures);
 
+  std::unique_ptr<TControlFaceWindow> FOperations;
   IFaceWindowOperations& FWindow;
 
   int32_t FExpectedID = 0;

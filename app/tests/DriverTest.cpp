@@ -249,7 +249,7 @@ TEST(RoundCategoryTest, HalvesToEvenAndOutOfRangeToNoPerson) {
 
 TEST_F(DriverTest, EmptyPredictionCountsAsAnError) {
   TNrRadialBasisFunctionResult empty;
-  FForm->NrRadialBasisFunctionNetwork1Result(FForm->NrRadialBasisFunctionNetwork1.get(), Ref<IBfRealBuffer>(), &empty);
+  FForm->NrRadialBasisFunctionNetwork1Result(FForm->NrRadialBasisFunctionNetwork1, Ref<IBfRealBuffer>(), &empty);
   EXPECT_EQ(FForm->TotalCount(), 1);
   EXPECT_EQ(FForm->ErrorCount(), 1);
   EXPECT_EQ(FForm->ResultCathegory(), 0);
