@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 #include "buffers/BfSimpleDataBuffer.h"
 #include "primitives/Ipps.h"
@@ -65,10 +66,15 @@ void TBfRealBuffer::Divide(const Ref<IBfRealBuffer>& Right) {
   const int n = Count(std::min(GetSize(), right.GetSize()));
   Real* dst = Modify();
   const Real* divisor = right.Read();
+  // Dividing a buffer by itself overwrites the divisors with the quotients;
+  // the zero-divisor rule needs the divisors, so they are kept aside then.
+  std::vector<Real> kept;
+  if (divisor == dst && n > 0) {
+    kept.assign(divisor, divisor + n);
+    divisor = kept.data();
+  }
   if (ippsDiv_64f_I(divisor, dst, n) != ippStsDivByZero) return;
-  // The zero-divisor rule, each position on its own. When the divisor is
-  // this buffer itself its items are now the quotients; the rule then reads
-  // those, as the original did.
+  // The zero-divisor rule, each position on its own.
   for (int i = 0; i < n; ++i) {
     const Real d = divisor[i];
     const Real q = dst[i];

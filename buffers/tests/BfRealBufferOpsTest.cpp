@@ -141,6 +141,11 @@ TEST_F(RealBufferOpsTest, OperationsOfABufferWithItself) {
   EXPECT_EQ(Items(*again, 3), (std::vector<Real>{4, 16, 36}));
   b->Divide(b);
   EXPECT_EQ(Items(*b, 3), (std::vector<Real>{1, 1, 1}));
+  // By itself with a zero and a NaN: the rule sees the divisors, not the
+  // quotients that replaced them.
+  Ref<TBfRealBuffer> z = Filled({0, kNaN, -2});
+  z->Divide(z);
+  EXPECT_EQ(Items(*z, 3), (std::vector<Real>{0.0, 0.0, 1}));
 }
 
 TEST_F(RealBufferOpsTest, SharedBufferAddsWithoutChangingItsPartner) {

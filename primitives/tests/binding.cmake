@@ -34,3 +34,8 @@ foreach(scenario AllLibraries NoLibraries ColourOnly)
     add_dependencies(primitives_binding_${scenario}_tests fr_fake_ipps fr_fake_ippcore fr_fake_ippi fr_fake_ippcc)
   endif()
 endforeach()
+
+fr_add_test(primitives_concurrent_start_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/ConcurrentStartTest.cpp
+  DEPS fr_primitives
+  LABELS concurrent)
