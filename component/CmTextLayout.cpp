@@ -63,8 +63,12 @@ class TLayoutParser {
     if (!IsSymbol(c)) Fail(FToken, Format("expected \"%c\" but found %s", c, Describe(FToken).c_str()));
     Next();
   }
+  // The words that open and close objects are never names or values, so
+  // that a missing value or name is reported where it is missing.
+  bool IsReserved() const { return IsWord("object") || IsWord("inherited") || IsWord("inline") || IsWord("end"); }
   std::string ExpectIdent(const char* AWhat) {
-    if (FToken.Kind != TTokenKind::tkIdent) Fail(FToken, Format("expected %s but found %s", AWhat, Describe(FToken).c_str()));
+    if (FToken.Kind != TTokenKind::tkIdent || IsReserved())
+      Fail(FToken, Format("expected %s but found %s", AWhat, Describe(FToken).c_str()));
     std::string s = FToken.Text;
     Next();
     return s;
@@ -161,6 +165,7 @@ class TLayoutParser {
         return;
       }
       case TTokenKind::tkIdent: {
+        if (IsReserved()) Fail(at, "expected a value but found " + Describe(FToken));
         std::string ident = FToken.Text;
         Next();
         while (IsSymbol('.')) {  // a reference to a component of another form: Form2.ImageList1
@@ -196,7 +201,7 @@ class TLayoutParser {
       Next();
       FWriter.WriteListBegin();
       while (!IsSymbol(')')) {
-        if (FToken.Kind == TTokenKind::tkEnd) Fail(at, "the list opened here is not closed with \")\"");
+        if (FToken.Kind == TTokenKind::tkEnd || IsReserved()) Fail(at, "the list opened here is not closed with \")\"");
         Value(ADepth + 1);
       }
       Next();
