@@ -447,6 +447,14 @@ void TReader::StreamFormatError(int64_t AOffset, const std::string& AWhat) {
                    Format("at offset %lld of %s)", static_cast<long long>(AOffset), FStream.Describe().c_str()));
 }
 
+void TReader::ShortRead(int64_t AGot, size_t AWanted) {
+  const int64_t got = AGot < 0 ? 0 : AGot;
+  const int64_t start = FStream.GetPosition() - got;
+  throw EReadError(Format("Stream read error: %s holds %lld of the %llu bytes wanted at offset %lld",
+                          FStream.Describe().c_str(), static_cast<long long>(got),
+                          static_cast<unsigned long long>(AWanted), static_cast<long long>(start)));
+}
+
 void TReader::Need(uint64_t ACount) {
   const int64_t pos = FStream.GetPosition();
   const int64_t left = FStream.GetSize() - pos;

@@ -224,7 +224,12 @@ class TReader : public TFiler {
     std::string Name;
   };
 
-  void ReadBytes(void* AData, size_t ACount) { FStream.ReadBuffer(AData, static_cast<int64_t>(ACount)); }
+  // Exactly ACount bytes, or the stream's read error naming where it ended.
+  void ReadBytes(void* AData, size_t ACount) {
+    const int64_t got = FStream.Read(AData, static_cast<int64_t>(ACount));
+    if (got != static_cast<int64_t>(ACount)) ShortRead(got, ACount);
+  }
+  [[noreturn]] void ShortRead(int64_t AGot, size_t AWanted);
   uint32_t ReadUInt32();
   // Raises the stream's read error unless ACount bytes are left.
   void Need(uint64_t ACount);
