@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::ostringstream cpp;
-  cpp << "// Made by layout-compile from " << input << "; do not edit.\n"
+  cpp << "// Made by layout-compile from " << input.substr(input.find_last_of("/\\") + 1) << "; do not edit.\n"
       << "#include <cstddef>\n\n"
       << "extern const unsigned char " << symbol << "[];\n"
       << "extern const std::size_t " << symbol << "Size;\n"

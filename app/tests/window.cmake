@@ -5,3 +5,14 @@ if(TARGET fr_platform_qt)
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/WindowTest.cpp
     DEPS fr_app fr_platform_qt)
 endif()
+
+# facerec-gui as a program: the screenshot command and its errors.
+if(TARGET fr_platform_qt AND TARGET facerec-gui)
+  fr_add_test(app_facerec_gui_tests
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/FaceRecGuiTest.cpp
+    DEPS fr_platform_qt)
+  if(FR_BUILD_TESTS)
+    target_compile_definitions(app_facerec_gui_tests PRIVATE FACEREC_GUI_EXE="$<TARGET_FILE:facerec-gui>")
+    add_dependencies(app_facerec_gui_tests facerec-gui)
+  endif()
+endif()
