@@ -197,8 +197,13 @@ class TReader : public TFiler {
   // Skips one value, with everything nested in it.
   void SkipValue();
 
-  // Reads the stored layout into ARoot, or into a new component of the
-  // stored class when ARoot is nullptr (its class must be registered).
+  // Reads the stored layout into ARoot (which takes the stored name only
+  // when it has none), or into a new component of the stored class when
+  // ARoot is nullptr (its class must be registered). An owned component
+  // that already exists under a stored name and class is read into; others
+  // are made by class name, marked loading before their after-construction
+  // step. Event handlers are bound by name to published methods of the
+  // root; component references are linked once everything is read.
   // Components are marked loading while they are read; at the end every
   // component read gets Loaded, in the order read. On failure components
   // the reader made are freed again (a new root too) and ARoot's loading
