@@ -118,7 +118,8 @@ IppStatus ippsDiv_64f_I(const Ipp64f* pSrc, Ipp64f* pSrcDst, int len) {
     const double x = pSrc[i], y = pSrcDst[i];
     const bool zero = FpuEquals(x, 0.0);
     zeros += zero;
-    pSrcDst[i] = zero ? (y > 0 ? kInf : (y == 0 ? kNaN : -kInf)) : y / x;
+    const double q = y / x;  // for every element: a select, not a branch
+    pSrcDst[i] = zero ? (y > 0 ? kInf : (y == 0 ? kNaN : -kInf)) : q;
   }
   return zeros != 0 ? ippStsDivByZero : ippStsNoErr;
 }

@@ -72,7 +72,8 @@ void ConvertTo32s(const TSrc* pSrc, Ipp32s* pDst, int len, bool ARound, int s, d
     if (ARound) {
       for (int i = 0; i < len; ++i) {
         const double t = static_cast<double>(pSrc[i]) * scale;
-        const double c = t >= AUpper ? 2147483647.0 : (t > kLow ? (t + kMagic) - kMagic : kLow);
+        const double rounded = (t + kMagic) - kMagic;  // for every element: a select, not a branch
+        const double c = t >= AUpper ? 2147483647.0 : (t > kLow ? rounded : kLow);
         pDst[i] = static_cast<Ipp32s>(c);
       }
     } else {
