@@ -376,6 +376,25 @@ TEST_F(StoredComponent, ReadingIntoAnExistingRootReusesOwnedComponentsByName) {
   EXPECT_EQ(target->ComponentCount(), 2);
 }
 
+TEST_F(StoredComponent, RecordPrefixesAreReadOver) {
+  // Flags byte F2 carries a child position, F1 none.
+  auto str = [](const std::string& AText) {
+    Bytes b{uint8_t(AText.size())};
+    b.insert(b.end(), AText.begin(), AText.end());
+    return b;
+  };
+  Bytes layout{'T', 'P', 'F', '0', 0xF1};
+  for (const Bytes& part : {str("TTestForm"), str("Form1"), Bytes{0x00}, Bytes{0xF2, 0x02, 0x00}, str("TTestThing"),
+                            str("T1"), str("Count"), Bytes{0x02, 0x05, 0x00, 0x00, 0x00}})
+    layout.insert(layout.end(), part.begin(), part.end());
+  TMemoryStream in(layout);
+  std::unique_ptr<TComponent> root(ReadComponentFromStream(in));
+  auto* t1 = dynamic_cast<TTestThing*>(root->FindComponent("T1"));
+  ASSERT_NE(t1, nullptr);
+  EXPECT_EQ(t1->FCount, 5);
+  EXPECT_EQ(in.Remaining(), 0);
+}
+
 TEST_F(StoredComponent, DottedNamesReachOnlyOwnedSubObjects) {
   std::unique_ptr<TTestForm> form(MakeForm());
   auto* a = static_cast<TTestThing*>(form->FindComponent("ThingA"));
