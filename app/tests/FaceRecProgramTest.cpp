@@ -33,8 +33,12 @@ std::string Quote(const std::string& AText) { return "'" + AText + "'"; }
 // Runs AProgram with AArgs (already quoted as needed) in AWorkDir under the C
 // locale, so that numbers carry a decimal point.
 TRun RunProgram(const std::string& AProgram, const std::string& AArgs, const std::string& AWorkDir = FR_TEST_TMP_DIR) {
-  const std::string out = std::string(FR_TEST_TMP_DIR) + "/facerec_stdout.txt";
-  const std::string err = std::string(FR_TEST_TMP_DIR) + "/facerec_stderr.txt";
+  // CTest runs the cases of this file as parallel processes: each keeps its
+  // output in files of its own.
+  const std::string stem = std::string(FR_TEST_TMP_DIR) + "/facerec_" +
+                           ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  const std::string out = stem + "_stdout.txt";
+  const std::string err = stem + "_stderr.txt";
   const std::string command = "cd " + Quote(AWorkDir) + " && LC_ALL=C " + Quote(AProgram) + " " + AArgs + " >" +
                               Quote(out) + " 2>" + Quote(err);
   const int raw = std::system(command.c_str());
