@@ -1,5 +1,7 @@
-// The window operations without a window: everything the driver shows is
-// kept in memory, for the command line program and for tests.
+// The window operations without any controls: everything the driver shows
+// is kept in memory. Tests give it to TForm1(IFaceWindowOperations&) to watch
+// the driver alone; the programs use the form's own controls instead
+// (TControlFaceWindow).
 #pragma once
 
 #include <array>

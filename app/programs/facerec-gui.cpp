@@ -51,8 +51,13 @@ int main(int argc, char** argv) {
     if (arg == "--faces" || arg == "--screenshot") {
       if (i + 1 >= argc || *argv[i + 1] == '\0') return Usage(arg + " needs a value");
       (arg == "--faces" ? faces : screenshot) = argv[++i];
-    } else if (arg.rfind("-", 0) == 0 && arg.size() > 1 && arg[1] != '-') {
-      // single-dash options belong to Qt (-platform, -style...)
+    } else if (arg.size() > 1 && arg[0] == '-' && arg[1] != '-') {
+      // Single-dash options belong to Qt; these take a value.
+      static const char* const withValue[] = {"-platform", "-platformpluginpath", "-platformtheme", "-plugin",
+                                              "-style", "-stylesheet", "-display", "-geometry",
+                                              "-qwindowgeometry", "-qwindowtitle", "-qwindowicon", "-session"};
+      for (const char* o : withValue)
+        if (arg == o && i + 1 < argc) ++i;
     } else {
       return Usage("unknown argument \"" + arg + "\"");
     }

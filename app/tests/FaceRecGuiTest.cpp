@@ -68,6 +68,7 @@ TEST(FaceRecGuiProgram, FailuresAndUsage) {
     const char* Says;  // on standard error, or standard output for --help
   } rows[] = {
       {"--help", 0, "Usage: facerec-gui"},
+      {"-platform offscreen --help", 0, "Usage: facerec-gui"},  // Qt's own options pass
       {"--frobnicate", 2, "unknown argument \"--frobnicate\""},
       {"--faces", 2, "--faces needs a value"},
       {"--faces " + Quote(std::string(FR_TEST_TMP_DIR) + "/no_such_folder"), 1, "does not exist"},
