@@ -1,5 +1,5 @@
 # The main window in Qt widgets, under Qt's offscreen platform (the test's
-# main sets QT_QPA_PLATFORM=offscreen unless the environment chose one).
+# main sets QT_QPA_PLATFORM=offscreen).
 if(TARGET fr_platform_qt)
   fr_add_test(app_window_tests
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/WindowTest.cpp
