@@ -30,8 +30,13 @@ std::string ReadText(const std::string& AName) {
 std::string Quote(const std::string& AText) { return "'" + AText + "'"; }
 
 TRun RunGui(const std::string& AArgs) {
-  const std::string out = std::string(FR_TEST_TMP_DIR) + "/facerec_gui_stdout.txt";
-  const std::string err = std::string(FR_TEST_TMP_DIR) + "/facerec_gui_stderr.txt";
+  // Files of each case's own: CTest may run the cases side by side.
+  static int runs = 0;
+  const std::string base = std::string(FR_TEST_TMP_DIR) + "/facerec_gui_" +
+                           ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
+                           std::to_string(++runs);
+  const std::string out = base + "_stdout.txt";
+  const std::string err = base + "_stderr.txt";
   const std::string command = "cd " + Quote(FR_TEST_TMP_DIR) + " && QT_QPA_PLATFORM=offscreen LC_ALL=C " +
                               Quote(FACEREC_GUI_EXE) + " " + AArgs + " >" + Quote(out) + " 2>" + Quote(err);
   const int raw = std::system(command.c_str());
@@ -72,8 +77,9 @@ TEST(FaceRecGuiProgram, FailuresAndUsage) {
       {"--frobnicate", 2, "unknown argument \"--frobnicate\""},
       {"--faces", 2, "--faces needs a value"},
       {"--faces " + Quote(std::string(FR_TEST_TMP_DIR) + "/no_such_folder"), 1, "does not exist"},
-      {"--faces " + Quote(FR_TEST_TMP_DIR) + " --screenshot " + Quote(std::string(FR_TEST_TMP_DIR) + "/x.png"), 1,
-       "Train_1_1.bmp"},
+      {"--faces " + Quote(FR_TEST_TMP_DIR) + " --screenshot " +
+           Quote(std::string(FR_TEST_TMP_DIR) + "/facerec_gui_without_faces.png"),
+       1, "Train_1_1.bmp"},
       {"--faces " + Quote(cFaces) + " --screenshot /no/such/folder/x.png", 1, "cannot write the screenshot"},
   };
   for (const auto& row : rows) {
