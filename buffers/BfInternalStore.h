@@ -1,5 +1,5 @@
-// Data containers shared copy-on-write by buffers (Part 3.1) and the block
-// store functions they take their memory from (Part 3.3).
+// Data containers shared copy-on-write by buffers, and the block store
+// functions they take their memory from.
 //
 // A container is a plain object, never held through an interface. It counts
 // the buffers attached to it (transports) and, among them, the ones that count
@@ -21,7 +21,7 @@
 #include "platform/SysUtils.h"
 
 // ---------------------------------------------------------------------------
-// Block store (Part 3.3). Until the pooled store exists these are AlignedAlloc
+// Block store. Until the pooled store exists these are AlignedAlloc
 // and AlignedFree of primitives/CmMalloc.h.
 
 // The largest block one request may ask for [bytes]: 2^30. Larger requests are
@@ -107,7 +107,7 @@ class TBfSmartBuffer : public TObject {
   // container that was never attached may be deleted by its creator.
   ~TBfSmartBuffer() override;
 
-  // Attach and detach (virtual slots 1 to 5, in the spec's order). Each takes
+  // Attach and detach (virtual slots 1 to 5, in slot order). Each takes
   // the lock for the counts only.
   virtual void AddReff(bool AOwnsData);
   // May destroy the container (when the last transport detaches): the caller
@@ -126,8 +126,8 @@ class TBfSmartBuffer : public TObject {
   void EnterWrite() { FCriticalSection.lock(); }
   void LeaveWrite() { FCriticalSection.unlock(); }
 
-  // Plain reads and writes, without the lock (Part 3.1: the buffer number is
-  // not synchronised).
+  // Plain reads and writes, without the lock (the buffer number is not
+  // synchronised).
   bool GetBufferNumberAvailable() const { return FBufferNumberAvailable; }
   void SetBufferNumberAvailable(bool AValue) { FBufferNumberAvailable = AValue; }
   int64_t GetBufferNumber() const { return FBufferNumber; }

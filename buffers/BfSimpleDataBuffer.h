@@ -1,4 +1,4 @@
-// Buffers (Part 3.1): the interfaces every piece of travelling data is held
+// Buffers: the interfaces every piece of travelling data is held
 // through, the buffer class chain
 //   TBfBasicBuffer -> TBfGenericBuffer -> TBfMemoryBuffer
 //     -> TBfLinearMemoryBuffer -> TBfRealBuffer

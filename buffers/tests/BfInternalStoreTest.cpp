@@ -1,4 +1,4 @@
-// Block store functions and data containers (Part 3.1, BfInternalStore).
+// Block store functions and data containers (BfInternalStore).
 #include "buffers/BfInternalStore.h"
 
 #include <gtest/gtest.h>

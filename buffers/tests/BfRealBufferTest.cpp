@@ -1,5 +1,5 @@
-// The buffer class chain and the core of the real buffer (Part 3.1,
-// BfSimpleDataBuffer): construction, copy on write, RemoveOwnerShip, Resize,
+// The buffer class chain and the core of the real buffer
+// (BfSimpleDataBuffer): construction, copy on write, RemoveOwnerShip, Resize,
 // Assign, IsEqual, CopyTo, item access, files, sequence stamp.
 //
 // Every test runs in a fixture that checks, at its end, that no buffer object,
@@ -55,7 +55,7 @@ Ref<TBfRealBuffer> Filled(std::initializer_list<Real> AValues) {
 
 uint64_t Bits(Real AValue) { return std::bit_cast<uint64_t>(AValue); }
 
-// A buffer kind of a later stage, built on the chain the way Part 3.4 will:
+// A buffer kind of a later stage, built on the chain the way the integer buffers will:
 // items of 4 bytes. It also counts the calls of SetDataContainer, to prove
 // the after-construction hook runs once.
 class TTestIntBuffer : public TBfLinearMemoryBuffer {
