@@ -8,20 +8,6 @@
 
 namespace BfScopeDispatcher {
 
-#define FR_IPP_ENTRY FR_IPP_DEFINE_ENTRY
-#include "primitives/IppDispatchTable.def"
-#undef FR_IPP_ENTRY
-
-void Bind() noexcept {
-#define FR_IPP_ENTRY FR_IPP_BIND_ENTRY
-#include "primitives/IppDispatchTable.def"
-#undef FR_IPP_ENTRY
-}
-
-void Unbind() noexcept {
-#define FR_IPP_ENTRY FR_IPP_UNBIND_ENTRY
-#include "primitives/IppDispatchTable.def"
-#undef FR_IPP_ENTRY
-}
+#include "primitives/IppModule.inc"
 
 }  // namespace BfScopeDispatcher

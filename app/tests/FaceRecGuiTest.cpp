@@ -11,40 +11,16 @@
 #include <sstream>
 #include <string>
 
+#include "app/tests/ProgramRunner.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-struct TRun {
-  int Status = -1;
-  std::string Out, Err;
-};
-
-std::string ReadText(const std::string& AName) {
-  std::ifstream in(AName);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::string Quote(const std::string& AText) { return "'" + AText + "'"; }
+using TRun = TProgramRun;
 
 TRun RunGui(const std::string& AArgs) {
-  // Files of each case's own: CTest may run the cases side by side.
-  static int runs = 0;
-  const std::string base = std::string(FR_TEST_TMP_DIR) + "/facerec_gui_" +
-                           ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
-                           std::to_string(++runs);
-  const std::string out = base + "_stdout.txt";
-  const std::string err = base + "_stderr.txt";
-  const std::string command = "cd " + Quote(FR_TEST_TMP_DIR) + " && QT_QPA_PLATFORM=offscreen LC_ALL=C " +
-                              Quote(FACEREC_GUI_EXE) + " " + AArgs + " >" + Quote(out) + " 2>" + Quote(err);
-  const int raw = std::system(command.c_str());
-  TRun r;
-  r.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  r.Out = ReadText(out);
-  r.Err = ReadText(err);
-  return r;
+  return RunProgram(FACEREC_GUI_EXE, AArgs, FR_TEST_TMP_DIR, "QT_QPA_PLATFORM=offscreen");
 }
 
 const std::string cFaces = std::string(FR_SHARED_DIR) + "/datasets/faces";

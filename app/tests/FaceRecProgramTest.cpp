@@ -9,46 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "app/tests/ProgramRunner.h"
 #include "platform/NumberFormat.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct TRun {
-  int Status = -1;
-  std::vector<std::string> Lines;  // standard output
-  std::string Err;                 // standard error
-};
-
-std::string ReadText(const std::string& AName) {
-  std::ifstream in(AName);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::string Quote(const std::string& AText) { return "'" + AText + "'"; }
-
-// Runs AProgram with AArgs (already quoted as needed) in AWorkDir under the C
-// locale, so that numbers carry a decimal point.
-TRun RunProgram(const std::string& AProgram, const std::string& AArgs, const std::string& AWorkDir = FR_TEST_TMP_DIR) {
-  // CTest runs the cases of this file as parallel processes: each keeps its
-  // output in files of its own.
-  const std::string stem = std::string(FR_TEST_TMP_DIR) + "/facerec_" +
-                           ::testing::UnitTest::GetInstance()->current_test_info()->name();
-  const std::string out = stem + "_stdout.txt";
-  const std::string err = stem + "_stderr.txt";
-  const std::string command = "cd " + Quote(AWorkDir) + " && LC_ALL=C " + Quote(AProgram) + " " + AArgs + " >" +
-                              Quote(out) + " 2>" + Quote(err);
-  const int raw = std::system(command.c_str());
-  TRun r;
-  r.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  std::istringstream lines(ReadText(out));
-  for (std::string line; std::getline(lines, line);) r.Lines.push_back(line);
-  r.Err = ReadText(err);
-  return r;
-}
+using TRun = TProgramRun;
 
 const std::string cFaces = std::string(FR_SHARED_DIR) + "/datasets/faces";
 
