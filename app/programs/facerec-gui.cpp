@@ -8,6 +8,7 @@
 #include "app/Unit1.h"
 #include "platform/Forms.h"
 #include "platform/qt/QtBinding.h"
+#include "primitives/IppDispatch.h"
 
 namespace {
 
@@ -71,6 +72,7 @@ int main(int argc, char** argv) {
   // Start-up: the library's classes, the toolkit and the application, the
   // task-bar button, TForm1 from its stored layout, the message loop.
   TForm1::RegisterClasses();
+  PrimitivesStartup();
   int status = 0;
   {
     TQtBinding toolkit(argc, argv);
@@ -112,5 +114,6 @@ int main(int argc, char** argv) {
     form.reset();
     application.SetBinding(nullptr);
   }
+  PrimitivesShutdown();
   return status;
 }

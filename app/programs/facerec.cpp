@@ -2,5 +2,12 @@
 #include <cstdio>
 
 #include "app/FaceRecProgram.h"
+#include "primitives/IppDispatch.h"
 
-int main(int argc, char** argv) { return FaceRecMain(argc, argv, stdout, stderr); }
+int main(int argc, char** argv) {
+  // The primitives are bound before anything else runs and released last.
+  PrimitivesStartup();
+  const int status = FaceRecMain(argc, argv, stdout, stderr);
+  PrimitivesShutdown();
+  return status;
+}
