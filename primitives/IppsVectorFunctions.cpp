@@ -92,10 +92,9 @@ IppStatus ExpVector(const Ipp64f* pSrc, Ipp64f* pDst, int len) noexcept {
   // Branch-free: the screening and the kernel for every element (no
   // mispredicted branches on mixed data; GCC 12 does not vectorise it for
   // SSE2, which lacks packed 64-bit conversions); screened elements run the
-  // kernel on 0.0 and take their screened value. Every lane performs the
-  // scalar kernel's operations in its order (IppsExp::Kernel, which the
-  // tests compare against bit for bit).
-  using C = IppsExp::TConstants;
+  // kernel on 0.0 and take their screened value. Every element runs the one
+  // scalar kernel (IppsExp::Kernel, inlined here), which the tests compare
+  // against bit for bit.
   int unscreened = 0;
   for (int i = 0; i < len; ++i) {
     const double x = pSrc[i];
@@ -108,23 +107,7 @@ IppStatus ExpVector(const Ipp64f* pSrc, Ipp64f* pDst, int len) noexcept {
     const bool big = !negative && ahi >= 0x40862E42u;
     const bool small = negative && ahi >= 0x4086232Bu;
     const bool screened = nan || big || small;
-    const double xs = screened ? 0.0 : x;
-    const double half = xs < 0 ? -0.5 : 0.5;
-    const int32_t k = static_cast<int32_t>(C::kInvLn2 * xs + half);
-    const double t = static_cast<double>(k);
-    const double h = xs - t * C::kLn2Hi;
-    const double lo = t * C::kLn2Lo;
-    const double r = h - lo;
-    const double r2 = r * r;
-    const double c = r - r2 * (C::kP1 + r2 * (C::kP2 + r2 * (C::kP3 + r2 * (C::kP4 + r2 * C::kP5))));
-    const double y = 1.0 - ((lo - (r * c) / (2.0 - c)) - h);
-    uint64_t yb;
-    std::memcpy(&yb, &y, sizeof yb);
-    const bool tiny = k < -1021;
-    yb += static_cast<uint64_t>(static_cast<int64_t>(tiny ? k + 1000 : k)) << 52;
-    double v;
-    std::memcpy(&v, &yb, sizeof v);
-    v *= tiny ? C::kTwoM1000 : 1.0;
+    const double v = IppsExp::Kernel(screened ? 0.0 : x);
     pDst[i] = screened ? (nan ? x + x : (big ? __builtin_inf() : 0.0)) : v;
     unscreened += screened ? 0 : 1;
   }
