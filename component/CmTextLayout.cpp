@@ -119,7 +119,8 @@ class TLayoutParser {
     std::string name = ExpectIdent("a property name");
     while (IsSymbol('.')) {
       Next();
-      name += "." + ExpectIdent("a property name after \".\"");
+      name += '.';
+      name += ExpectIdent("a property name after \".\"");
     }
     CheckShort(at, name, *this);
     if (!IsSymbol('=')) Fail(FToken, Format("expected \"=\" after %s but found %s", name.c_str(), Describe(FToken).c_str()));
@@ -170,7 +171,8 @@ class TLayoutParser {
         Next();
         while (IsSymbol('.')) {  // a reference to a component of another form: Form2.ImageList1
           Next();
-          ident += "." + ExpectIdent("a name after \".\"");
+          ident += '.';
+          ident += ExpectIdent("a name after \".\"");
         }
         for (const auto& [constName, constValue] : FConstants)
           if (SameText(constName, ident)) {
@@ -248,7 +250,7 @@ class TLayoutParser {
     if (nibble >= 0) Fail(AAt, "binary data with an odd number of hex digits");
     // The caller takes the token after "}"; put a dummy one in place.
     FToken.Kind = TTokenKind::tkSymbol;
-    FToken.Text = "}";
+    FToken.Text.assign(1, '}');
     return bytes;
   }
 
