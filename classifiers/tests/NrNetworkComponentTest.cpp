@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "classifiers/NrRadialBasisFunctionNetwork.h"
+#include "component/tests/StreamBytes.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
 
 // The window of the stored layout, as far as the network needs it: it owns
 // the network and publishes the result handler.
@@ -41,19 +41,6 @@ class TLayoutForm : public TComponent {
   std::vector<int32_t> Counts;
 };
 
-Bytes Str(const std::string& AText) {
-  Bytes b;
-  b.push_back(uint8_t(AText.size()));
-  for (char c : AText) b.push_back(uint8_t(c));
-  return b;
-}
-
-Bytes Cat(std::initializer_list<Bytes> AParts) {
-  Bytes out;
-  for (const Bytes& p : AParts)
-    for (uint8_t b : p) out.push_back(b);
-  return out;
-}
 
 TNrRadialBasisFunctionResultEvent Handler(TLayoutForm& AForm) {
   return std::any_cast<TNrRadialBasisFunctionResultEvent>(

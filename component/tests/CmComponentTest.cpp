@@ -12,10 +12,10 @@
 
 #include "component/CmComponent.h"
 #include "component/FlExtCollection.h"
+#include "component/tests/StreamBytes.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
 
 // Settings with reals whose names show the ordering rule, and a date that
 // never goes into "_Floats".
@@ -112,23 +112,7 @@ Bytes StoreSettingsOf(TTestWidget& AWidget) {
   return s.Data();
 }
 
-bool Contains(const Bytes& AHay, const Bytes& ANeedle) {
-  return std::search(AHay.begin(), AHay.end(), ANeedle.begin(), ANeedle.end()) != AHay.end();
-}
 
-Bytes Str(const std::string& AText) {
-  Bytes b;
-  b.push_back(uint8_t(AText.size()));
-  for (char c : AText) b.push_back(uint8_t(c));
-  return b;
-}
-
-Bytes Cat(std::initializer_list<Bytes> AParts) {
-  Bytes out;
-  for (const Bytes& p : AParts)
-    for (uint8_t b : p) out.push_back(b);
-  return out;
-}
 
 const Bytes kExtendedZero{0x05, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 
