@@ -1,12 +1,15 @@
 #include "pins/FlLocks.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
+#include <utility>
 
 namespace {
 
 // Every traced step of a lock goes through the process-wide registry.
 void Trace(TFlLock* ALock, TFlLockSection* ASection, uint8_t AOperation) {
-  TFlLockTraceRegistry::Instance().Trace(ALock, ASection, AOperation);
+  if (TFlLockTraceRegistry::AnyActive()) TFlLockTraceRegistry::Instance().Trace(ALock, ASection, AOperation);
 }
 
 // Read and write sections wait with timeouts growing by 1 ms per failed try
@@ -32,6 +35,53 @@ bool TFlMutex::Acquire(uint32_t AMilliseconds) {
 }
 
 bool TFlMutex::Release() { return FHandle.Release(); }
+
+// ---------------------------------------------------------------------------
+// The lock's internal section and mutex
+
+void TFlLockSpinSection::EnterContended(TThreadID ASelf) noexcept {
+  // The holder is inside for a few counter updates: try again a few times,
+  // then let the other threads of this core run.
+  for (uint32_t attempt = 0;; ++attempt) {
+    TThreadID expected = 0;
+    if (FOwner.load(std::memory_order_relaxed) == 0 &&
+        FOwner.compare_exchange_weak(expected, ASelf, std::memory_order_acquire, std::memory_order_relaxed))
+      return;
+    if (attempt < 64)
+      __builtin_ia32_pause();
+    else
+      std::this_thread::yield();
+  }
+}
+
+bool TFlLockMutex::TakeWaiting(TFlLockSpinSection& ASection, TThreadID AThread, uint32_t AMilliseconds) noexcept {
+  using TClock = std::chrono::steady_clock;
+  const bool unlimited = AMilliseconds == INFINITE;
+  const TClock::time_point deadline = TClock::now() + std::chrono::milliseconds(unlimited ? 0 : AMilliseconds);
+  for (;;) {
+    uint32_t left = INFINITE;
+    if (!unlimited) {
+      const auto rest = std::chrono::ceil<std::chrono::milliseconds>(deadline - TClock::now()).count();
+      if (rest <= 0) return false;
+      left = static_cast<uint32_t>(rest);
+    }
+    // Registered as a waiter before the section is given up, so that the
+    // release that frees the mutex advances FWake, and FutexWait returns at
+    // once if that happened before it sleeps.
+    ++FWaiters;
+    const uint32_t seen = FWake.load(std::memory_order_relaxed);
+    ASection.Leave();
+    FutexWait(FWake, seen, left);
+    ASection.Enter();
+    --FWaiters;
+    if (TryTake(AThread)) return true;
+  }
+}
+
+void TFlLockMutex::WakeWaiters() noexcept {
+  FWake.fetch_add(1, std::memory_order_relaxed);
+  FutexWakeAll(FWake);
+}
 
 // ---------------------------------------------------------------------------
 // Tracing
@@ -131,18 +181,16 @@ TFlLock::TCounters TFlLock::Counters() {
 
 bool TFlLock::TryAcquire(uint32_t ATimeout) {
   const TThreadID self = GetCurrentThreadId();
-  {
-    TFlCriticalSectionGuard hold(FIntLockSection);
-    if (self == FOwningThread && FCountLocks > 0) {
-      // Re-entrant path: no mutex call.
-      ++FCountLocks;
-      return true;
-    }
-    if (FInStopCount > 0) return false;
-  }
-  // Never wait for the mutex inside FIntLockSection.
-  if (!FLockMutex.Acquire(ATimeout)) return false;
   TFlCriticalSectionGuard hold(FIntLockSection);
+  if (self == FOwningThread && FCountLocks > 0) {
+    // Re-entrant path: no mutex call.
+    ++FCountLocks;
+    return true;
+  }
+  if (FInStopCount > 0) return false;
+  // A free mutex is taken at once; waiting for it gives the internal section
+  // up for the length of the wait.
+  if (!FLockMutex.Take(FIntLockSection, self, ATimeout)) return false;
   FOwningThread = self;
   ++FCountLocks;
   return true;
@@ -204,18 +252,20 @@ bool TFlLock::AcquireHold(TFlLockSection* ASection, const Ref<IFlLock>& ASlaveLo
 void TFlLock::ReleaseHold() {
   TFlCriticalSectionGuard hold(FIntLockSection);
   const TThreadID self = GetCurrentThreadId();
+  // FCountStopLocks is the sum of the shares: 0 means no share to look up.
+  const bool ownShare = FCountStopLocks > 0 && StopShare(self) > 0;
   if (self != FOwningThread) {
-    if (StopShare(self) > 0) AddStopShare(self, -1);
+    if (ownShare) AddStopShare(self, -1);
     return;
   }
   if (FCountStopLocksOwner > 0)
     --FCountStopLocksOwner;
-  else if (StopShare(self) > 0)
+  else if (ownShare)
     AddStopShare(self, -1);
   else
     --FCountLocks;
   if (FCountLocks == 0 && FCountStopLocksOwner == 0) {
-    FLockMutex.Release();
+    FLockMutex.Release(self);
     FOwningThread = 0;
   }
 }
@@ -232,10 +282,9 @@ void TFlLock::AcquireStop(TFlLockSection* ASection) {
   if (self == FOwningThread && FCountLocks > 0) {
     ++FCountLocks;
   } else {
-    FIntLockSection.Leave();
-    while (!FLockMutex.Acquire(StopWaitSlice)) {
+    // Waits in slices, the internal section given up meanwhile.
+    while (!FLockMutex.Take(FIntLockSection, self, StopWaitSlice)) {
     }
-    FIntLockSection.Enter();
     FOwningThread = self;
     ++FCountLocks;
   }
@@ -268,7 +317,7 @@ void TFlLock::ReleaseStop(TFlLockSection* ASection) {
         --FCountLocks;
       if (FCountLocks == 0 && FCountStopLocksOwner == 0) {
         FOwningThread = 0;
-        FLockMutex.Release();
+        FLockMutex.Release(self);
       }
     }
   }
@@ -288,7 +337,7 @@ void TFlLock::SaveAndUnlock(TFlLockSection* ASection, int32_t& AOwn, int32_t& AO
   // Only this thread's share: the holds other threads were answered
   // without the lock stay theirs to end.
   AOther = StopShare(self);
-  if (AOwn > 0 && FCountLocks > 0) FLockMutex.Release();
+  if (AOwn > 0 && FCountLocks > 0) FLockMutex.Release(self);
   FCountLocks = 0;
   AddStopShare(self, -AOther);
   FCountStopLocksOwner = 0;
@@ -331,13 +380,103 @@ void TFlLock::Restore(int32_t AOwn, int32_t AOther) {
 // ---------------------------------------------------------------------------
 // Lock sections
 
+namespace {
+
+// Blocks of section objects kept for reuse, per thread, by size [16-byte
+// steps up to 256 bytes]. A block freed on another thread than the one that
+// made it joins the freeing thread's list; each list keeps at most
+// SectionPoolKeep blocks, so a thread that only frees cannot hoard memory.
+// Builds with AddressSanitizer use the heap directly, so that it still sees
+// every use of a freed section.
+#if defined(__SANITIZE_ADDRESS__)
+#define FR_SECTION_POOL 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define FR_SECTION_POOL 0
+#endif
+#endif
+#ifndef FR_SECTION_POOL
+#define FR_SECTION_POOL 1
+#endif
+
+constexpr std::size_t SectionPoolStep = 16;
+constexpr std::size_t SectionPoolClasses = 16;
+constexpr uint32_t SectionPoolKeep = 32;
+
+class TSectionPool {
+ public:
+  ~TSectionPool() {
+    Alive() = false;
+    for (TFree*& head : FHeads)
+      while (head != nullptr) ::operator delete(std::exchange(head, head->Next));
+  }
+  // False once this thread's pool is gone (objects freed late in thread or
+  // process exit go to the heap).
+  static bool& Alive() {
+    thread_local bool alive = true;  // trivially destructible: readable to the end
+    return alive;
+  }
+  void* Take(std::size_t AClass) {
+    if (TFree* block = FHeads[AClass]) {
+      FHeads[AClass] = block->Next;
+      --FCounts[AClass];
+      return block;
+    }
+    return ::operator new((AClass + 1) * SectionPoolStep);
+  }
+  void Give(void* ABlock, std::size_t AClass) {
+    if (FCounts[AClass] >= SectionPoolKeep) {
+      ::operator delete(ABlock);
+      return;
+    }
+    auto* block = static_cast<TFree*>(ABlock);
+    block->Next = FHeads[AClass];
+    FHeads[AClass] = block;
+    ++FCounts[AClass];
+  }
+
+ private:
+  struct TFree {
+    TFree* Next;
+  };
+  TFree* FHeads[SectionPoolClasses] = {};
+  uint32_t FCounts[SectionPoolClasses] = {};
+};
+
+TSectionPool* ThreadSectionPool() {
+  if (!FR_SECTION_POOL || !TSectionPool::Alive()) return nullptr;
+  thread_local TSectionPool pool;
+  return TSectionPool::Alive() ? &pool : nullptr;
+}
+
+std::size_t SectionClass(std::size_t ASize) { return (ASize + SectionPoolStep - 1) / SectionPoolStep - 1; }
+
+}  // namespace
+
+void* TFlLockSection::operator new(std::size_t ASize) {
+  const std::size_t sizeClass = SectionClass(ASize);
+  if (sizeClass < SectionPoolClasses)
+    if (TSectionPool* pool = ThreadSectionPool()) return pool->Take(sizeClass);
+  return ::operator new(ASize);
+}
+
+void TFlLockSection::operator delete(void* APointer, std::size_t ASize) noexcept {
+  const std::size_t sizeClass = SectionClass(ASize);
+  if (sizeClass < SectionPoolClasses)
+    if (TSectionPool* pool = ThreadSectionPool()) {
+      pool->Give(APointer, sizeClass);
+      return;
+    }
+  ::operator delete(APointer);
+}
+
 void* TFlLockSection::FindInterface(const TGUID& AIID) noexcept {
   if (void* p = InterfaceOf<IFlLockSection>(this, AIID)) return p;
   return TInterfacedObject::FindInterface(AIID);
 }
 
-TFlSimpleReadLockSection::TFlSimpleReadLockSection(const Ref<IFlLock>& ALock, const Ref<IFlLock>& ASlaveLock)
-    : FOwnerIntf(ALock), FOwner(ALock->Instance()) {
+TFlSimpleReadLockSection::TFlSimpleReadLockSection(Ref<IFlLock> ALock, const Ref<IFlLock>& ASlaveLock)
+    : FOwnerIntf(std::move(ALock)), FOwner(FOwnerIntf->Instance()) {
   Trace(FOwner, this, loBeginReadCreate);
   FLocked = FOwner->AcquireHold(this, ASlaveLock, loReadCreate, FUnlockSection, FSlaveReleaseTry);
 }
@@ -350,11 +489,13 @@ TFlSimpleReadLockSection::~TFlSimpleReadLockSection() {
   FUnlockSection.Reset();
 }
 
-TFlSimpleLockSection::TFlSimpleLockSection(const Ref<IFlLock>& ALock)
-    : FOwnerIntf(ALock), FOwner(ALock->Instance()) {}
+// The lock reference is moved in: a section costs one reference count
+// change of its lock on each end, not three.
+TFlSimpleLockSection::TFlSimpleLockSection(Ref<IFlLock> ALock)
+    : FOwnerIntf(std::move(ALock)), FOwner(FOwnerIntf->Instance()) {}
 
-TFlSimpleWriteLockSection::TFlSimpleWriteLockSection(const Ref<IFlLock>& ALock, const Ref<IFlLock>& ASlaveLock)
-    : TFlSimpleLockSection(ALock) {
+TFlSimpleWriteLockSection::TFlSimpleWriteLockSection(Ref<IFlLock> ALock, const Ref<IFlLock>& ASlaveLock)
+    : TFlSimpleLockSection(std::move(ALock)) {
   Trace(FOwner, this, loBeginWriteCreate);
   FLocked = FOwner->AcquireHold(this, ASlaveLock, loWriteCreate, FUnlockSection, FSlaveReleaseTry);
 }
@@ -366,14 +507,14 @@ TFlSimpleWriteLockSection::~TFlSimpleWriteLockSection() {
   FUnlockSection.Reset();
 }
 
-TFlSimpleStopLockSection::TFlSimpleStopLockSection(const Ref<IFlLock>& ALock) : TFlSimpleLockSection(ALock) {
+TFlSimpleStopLockSection::TFlSimpleStopLockSection(Ref<IFlLock> ALock) : TFlSimpleLockSection(std::move(ALock)) {
   FOwner->AcquireStop(this);
 }
 
 TFlSimpleStopLockSection::~TFlSimpleStopLockSection() { FOwner->ReleaseStop(this); }
 
-TFlSimpleUnlockSection::TFlSimpleUnlockSection(const Ref<IFlLock>& ALock, const Ref<IFlLock>& AFirstLock)
-    : TFlSimpleLockSection(ALock), FFirstLockIntf(AFirstLock) {
+TFlSimpleUnlockSection::TFlSimpleUnlockSection(Ref<IFlLock> ALock, const Ref<IFlLock>& AFirstLock)
+    : TFlSimpleLockSection(std::move(ALock)), FFirstLockIntf(AFirstLock) {
   FOwner->SaveAndUnlock(this, FCountLocks, FCountOtherLocks);
 }
 

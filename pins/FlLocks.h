@@ -27,6 +27,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -55,16 +56,94 @@ class TFlCriticalSection : public TObject {
   TSysCriticalSection FSection;
 };
 
-// Holds a TFlCriticalSection for the lifetime of the guard.
+// Holds a critical section (anything with Enter and Leave) for the lifetime
+// of the guard.
+template <class TSection = TFlCriticalSection>
 class TFlCriticalSectionGuard {
  public:
-  explicit TFlCriticalSectionGuard(TFlCriticalSection& ASection) : FSection(ASection) { FSection.Enter(); }
+  explicit TFlCriticalSectionGuard(TSection& ASection) : FSection(ASection) { FSection.Enter(); }
   ~TFlCriticalSectionGuard() { FSection.Leave(); }
   TFlCriticalSectionGuard(const TFlCriticalSectionGuard&) = delete;
   TFlCriticalSectionGuard& operator=(const TFlCriticalSectionGuard&) = delete;
 
  private:
-  TFlCriticalSection& FSection;
+  TSection& FSection;
+};
+
+// The internal section of a framework lock: re-entrant, and held only for a
+// few counter updates, never while waiting. Entering it when it is free is
+// one compare-and-swap and leaving it a plain store. A thread that finds it
+// taken spins briefly and then yields its time slice; it never sleeps in the
+// kernel, so leaving never has anyone to wake and makes no system call.
+class TFlLockSpinSection {
+ public:
+  TFlLockSpinSection() = default;
+  TFlLockSpinSection(const TFlLockSpinSection&) = delete;
+  TFlLockSpinSection& operator=(const TFlLockSpinSection&) = delete;
+
+  void Enter() noexcept {
+    const TThreadID self = GetCurrentThreadId();
+    // Only this thread can have stored its own identifier here.
+    if (FOwner.load(std::memory_order_relaxed) == self) {
+      ++FDepth;
+      return;
+    }
+    TThreadID expected = 0;
+    if (!FOwner.compare_exchange_strong(expected, self, std::memory_order_acquire, std::memory_order_relaxed))
+      [[unlikely]] EnterContended(self);
+    FDepth = 1;
+  }
+  void Leave() noexcept {
+    if (--FDepth == 0) FOwner.store(0, std::memory_order_release);
+  }
+
+ private:
+  void EnterContended(TThreadID ASelf) noexcept;
+
+  std::atomic<TThreadID> FOwner{0};
+  uint32_t FDepth = 0;  // written only by the owner, inside the section
+};
+
+// The mutex that excludes the holders of a framework lock. Its state is
+// guarded by the lock's internal section, so taking it while it is free
+// costs no atomic operation of its own. A thread that must wait leaves the
+// section and sleeps on a futex word that a release advances whenever
+// someone waits. The owning thread takes it again at once; each taking needs
+// its own release.
+class TFlLockMutex {
+ public:
+  // Under ASection: takes the mutex if it is free or AThread owns it.
+  bool TryTake(TThreadID AThread) noexcept {
+    if (FOwner != 0 && FOwner != AThread) return false;
+    FOwner = AThread;
+    ++FDepth;
+    return true;
+  }
+  // Under ASection: takes the mutex, waiting (with ASection given up
+  // meanwhile) at most AMilliseconds [ms] (INFINITE: no limit). False only
+  // when the time ran out; ASection is held again on return either way.
+  bool Take(TFlLockSpinSection& ASection, TThreadID AThread, uint32_t AMilliseconds) noexcept {
+    return TryTake(AThread) || (AMilliseconds != 0 && TakeWaiting(ASection, AThread, AMilliseconds));
+  }
+  // Under the section: gives up one taking; false (and no change) when
+  // AThread does not own the mutex.
+  bool Release(TThreadID AThread) noexcept {
+    if (FOwner != AThread || FDepth == 0) return false;
+    if (--FDepth == 0) {
+      FOwner = 0;
+      if (FWaiters > 0) [[unlikely]] WakeWaiters();
+    }
+    return true;
+  }
+
+ private:
+  bool TakeWaiting(TFlLockSpinSection& ASection, TThreadID AThread, uint32_t AMilliseconds) noexcept;
+  void WakeWaiters() noexcept;
+
+  TThreadID FOwner = 0;
+  uint32_t FDepth = 0;
+  uint32_t FWaiters = 0;            // threads sleeping in Take
+  std::atomic<uint32_t> FWake{0};   // advanced by a release that has waiters
 };
 
 // An operating-system mutex with timed waits; the thread that owns it
@@ -176,6 +255,8 @@ class TFlLockTraceRegistry : public TObject {
   // Removes the listener, if registered.
   void RemoveListener(const Ref<IFlLockTraceListener>& AListener);
   int32_t ActiveCount();
+  // True while a listener is active; an untraced step asks nothing else.
+  static bool AnyActive() noexcept { return FActiveCount.load() > 0; }
 
   // Calls every listener in list order when the active count is above 0.
   void Trace(TFlLock* ALock, TFlLockSection* ASection, uint8_t AOperation);
@@ -183,7 +264,9 @@ class TFlLockTraceRegistry : public TObject {
  private:
   TFlCriticalSection FSection;
   std::vector<Ref<IFlLockTraceListener>> FListeners;  // guarded by FSection
-  std::atomic<int32_t> FActiveCount{0};               // changed under FSection
+  // Process-wide like the registry, and constant-initialised, so that the
+  // check of an untraced step is one load with no initialisation guard.
+  static inline std::atomic<int32_t> FActiveCount{0};  // changed under FSection
 };
 
 // ---------------------------------------------------------------------------
@@ -266,7 +349,7 @@ class TFlLock : public TInterfacedObject, public virtual IFlLock {
   // FIntLockSection. Shares that drop to 0 are forgotten.
   void AddStopShare(TThreadID AThread, int32_t ADelta);
 
-  TFlCriticalSection FIntLockSection;
+  TFlLockSpinSection FIntLockSection;
   int32_t FCountStopLocks = 0;
   // (thread, count > 0) pairs; a handful at most, since only threads that
   // met a stop have one.
@@ -275,14 +358,24 @@ class TFlLock : public TInterfacedObject, public virtual IFlLock {
   int32_t FCountLocks = 0;
   int32_t FInStopCount = 0;
   TThreadID FOwningThread = 0;
-  TFlMutex FLockMutex{false};
+  TFlLockMutex FLockMutex;
 };
 
 // ---------------------------------------------------------------------------
 // Lock sections
 
+// The base of the sections. Sections are made and freed on every hold, so
+// they come from a small free list of the thread that frees them (no heap
+// call once a thread has warmed up) and are not counted in
+// TInterfacedObject::LiveInstances (a leaked section keeps its lock alive,
+// which is counted).
 class TFlLockSection : public TInterfacedObject, public virtual IFlLockSection {
+ public:
+  static void* operator new(std::size_t ASize);
+  static void operator delete(void* APointer, std::size_t ASize) noexcept;
+
  protected:
+  TFlLockSection() noexcept : TInterfacedObject(TUncounted{}) {}
   void* FindInterface(const TGUID& AIID) noexcept override;
 };
 
@@ -291,7 +384,7 @@ class TFlLockSection : public TInterfacedObject, public virtual IFlLockSection {
 // slave after the 20th failed try and gets them back once this hold has ended.
 class TFlSimpleReadLockSection : public TFlLockSection {
  public:
-  TFlSimpleReadLockSection(const Ref<IFlLock>& ALock, const Ref<IFlLock>& ASlaveLock);
+  TFlSimpleReadLockSection(Ref<IFlLock> ALock, const Ref<IFlLock>& ASlaveLock);
   ~TFlSimpleReadLockSection() override;
 
   // True when the hold was really acquired; false when it was answered
@@ -310,7 +403,7 @@ class TFlSimpleReadLockSection : public TFlLockSection {
 
 class TFlSimpleLockSection : public TFlLockSection {
  protected:
-  explicit TFlSimpleLockSection(const Ref<IFlLock>& ALock);
+  explicit TFlSimpleLockSection(Ref<IFlLock> ALock);
 
   Ref<IFlLock> FOwnerIntf;
   TFlLock* FOwner;
@@ -319,7 +412,7 @@ class TFlSimpleLockSection : public TFlLockSection {
 // A write hold; behaves as TFlSimpleReadLockSection.
 class TFlSimpleWriteLockSection : public TFlSimpleLockSection {
  public:
-  TFlSimpleWriteLockSection(const Ref<IFlLock>& ALock, const Ref<IFlLock>& ASlaveLock);
+  TFlSimpleWriteLockSection(Ref<IFlLock> ALock, const Ref<IFlLock>& ASlaveLock);
   ~TFlSimpleWriteLockSection() override;
 
   bool Locked() const { return FLocked; }
@@ -334,7 +427,7 @@ class TFlSimpleWriteLockSection : public TFlSimpleLockSection {
 // A stop hold: always acquired, possibly after a long wait.
 class TFlSimpleStopLockSection : public TFlSimpleLockSection {
  public:
-  explicit TFlSimpleStopLockSection(const Ref<IFlLock>& ALock);
+  explicit TFlSimpleStopLockSection(Ref<IFlLock> ALock);
   ~TFlSimpleStopLockSection() override;
 };
 
@@ -342,7 +435,7 @@ class TFlSimpleStopLockSection : public TFlSimpleLockSection {
 // them back (after a write hold on the first lock, when one was given).
 class TFlSimpleUnlockSection : public TFlSimpleLockSection {
  public:
-  TFlSimpleUnlockSection(const Ref<IFlLock>& ALock, const Ref<IFlLock>& AFirstLock);
+  TFlSimpleUnlockSection(Ref<IFlLock> ALock, const Ref<IFlLock>& AFirstLock);
   ~TFlSimpleUnlockSection() override;
 
   // The saved own holds and other-thread counts.

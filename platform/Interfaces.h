@@ -116,6 +116,11 @@ void* InterfaceOf(TSelf* ASelf, const TGUID& AIID) noexcept {
 
 // A reference-counted object. It starts with a count of 0; the holder's first
 // reference makes it 1 and the release of the last one destroys it.
+template <class T>
+class Ref;
+template <class T, class... Args>
+Ref<T> MakeObject(Args&&... AArgs);
+
 class TInterfacedObject : public TObject, public virtual IInterface {
  public:
   int32_t QueryInterface(const TGUID& AIID, void** AObj) noexcept override {
@@ -130,6 +135,16 @@ class TInterfacedObject : public TObject, public virtual IInterface {
   // must see every write made through other references first.
   int32_t _AddRef() noexcept override { return FRefCount.fetch_add(1, std::memory_order_relaxed) + 1; }
   int32_t _Release() noexcept override {
+    // The holder of the only reference destroys the object without an
+    // atomic decrement: with a count of 1 no other thread holds a reference
+    // it could copy, and the acquire load sees every write that the other
+    // holders' releases published.
+    if (FRefCount.load(std::memory_order_acquire) == 1) {
+      FRefCount.store(0, std::memory_order_relaxed);
+      BeforeDestruction();
+      delete this;
+      return 0;
+    }
     const int32_t left = FRefCount.fetch_sub(1, std::memory_order_acq_rel) - 1;
     if (left == 0) {
       BeforeDestruction();
@@ -141,12 +156,20 @@ class TInterfacedObject : public TObject, public virtual IInterface {
   int32_t RefCount() const noexcept { return FRefCount.load(std::memory_order_relaxed); }
 
   // Number of reference-counted objects alive in the process; tests use it to
-  // prove that nothing leaks.
+  // prove that nothing leaks. Objects made as uncounted (lock sections) are
+  // not included: each keeps its lock alive, so a leaked one still shows.
   static int64_t LiveInstances() noexcept { return LiveCount().load(std::memory_order_relaxed); }
 
  protected:
   TInterfacedObject() noexcept { LiveCount().fetch_add(1, std::memory_order_relaxed); }
-  ~TInterfacedObject() override { LiveCount().fetch_sub(1, std::memory_order_relaxed); }
+  // For objects that live only for the length of a call and are made many
+  // times per second (lock sections): no count in LiveInstances, which would
+  // cost two atomic operations on one process-wide word per object.
+  struct TUncounted {};
+  explicit TInterfacedObject(TUncounted) noexcept : FCounted(false) {}
+  ~TInterfacedObject() override {
+    if (FCounted) LiveCount().fetch_sub(1, std::memory_order_relaxed);
+  }
 
   // The interfaces this object answers to. Overrides list their own with
   // InterfaceOf and fall back to the base class.
@@ -159,7 +182,20 @@ class TInterfacedObject : public TObject, public virtual IInterface {
     static std::atomic<int64_t> count{0};
     return count;
   }
+
+  // The first reference to a new object that nobody else can see yet: a
+  // plain store instead of an atomic increment.
+  void TakeFirstReference() noexcept {
+    if (FRefCount.load(std::memory_order_relaxed) == 0)
+      FRefCount.store(1, std::memory_order_relaxed);
+    else
+      FRefCount.fetch_add(1, std::memory_order_relaxed);
+  }
+  template <class T, class... Args>
+  friend Ref<T> MakeObject(Args&&... AArgs);
+
   std::atomic<int32_t> FRefCount{0};
+  bool FCounted = true;
 };
 
 // ---------------------------------------------------------------------------
@@ -241,7 +277,14 @@ Ref<I> Supports(U* AFrom) noexcept {
 // returns the first reference to it. If the hook throws, the object is freed.
 template <class T, class... Args>
 Ref<T> MakeObject(Args&&... AArgs) {
-  Ref<T> r(new T(std::forward<Args>(AArgs)...));
+  T* object = new T(std::forward<Args>(AArgs)...);
+  Ref<T> r;
+  if constexpr (std::is_base_of_v<TInterfacedObject, T>) {
+    static_cast<TInterfacedObject*>(object)->TakeFirstReference();
+    r = Ref<T>::Adopt(object);
+  } else {
+    r = Ref<T>(object);
+  }
   r->AfterConstruction();
   return r;
 }

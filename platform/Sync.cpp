@@ -1,6 +1,12 @@
 #include "platform/Sync.h"
 
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <climits>
+#include <ctime>
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -9,12 +15,11 @@
 // ---------------------------------------------------------------------------
 // Threads
 
-TThreadID GetCurrentThreadId() noexcept {
+TThreadID detail::NewThreadId() noexcept {
   // Handed out on first use per thread, starting at 1 so that 0 stays free to
   // mean "no thread". 2^32 - 1 threads per process are more than enough.
   static std::atomic<TThreadID> next{1};
-  thread_local const TThreadID id = next.fetch_add(1, std::memory_order_relaxed);
-  return id;
+  return next.fetch_add(1, std::memory_order_relaxed);
 }
 
 void Sleep(uint32_t AMilliseconds) {
@@ -41,6 +46,28 @@ int32_t InterlockedExchange(int32_t& ATarget, int32_t AValue) noexcept {
 
 int32_t InterlockedExchangeAdd(int32_t& ATarget, int32_t AValue) noexcept {
   return std::atomic_ref<int32_t>(ATarget).fetch_add(AValue);
+}
+
+// ---------------------------------------------------------------------------
+// Waiting on a word
+
+void FutexWait(std::atomic<uint32_t>& AWord, uint32_t AExpected, uint32_t AMilliseconds) noexcept {
+  static_assert(sizeof(std::atomic<uint32_t>) == sizeof(uint32_t) && std::atomic<uint32_t>::is_always_lock_free,
+                "the kernel waits on the atomic's own 32-bit word");
+  timespec timeout{};
+  timespec* limit = nullptr;
+  if (AMilliseconds != INFINITE) {
+    timeout.tv_sec = static_cast<time_t>(AMilliseconds / 1000);
+    timeout.tv_nsec = static_cast<long>(AMilliseconds % 1000) * 1000000L;
+    limit = &timeout;
+  }
+  // EINTR, EAGAIN (the word changed) and ETIMEDOUT all just return: callers
+  // look at their state again.
+  syscall(SYS_futex, reinterpret_cast<uint32_t*>(&AWord), FUTEX_WAIT_PRIVATE, AExpected, limit, nullptr, 0);
+}
+
+void FutexWakeAll(std::atomic<uint32_t>& AWord) noexcept {
+  syscall(SYS_futex, reinterpret_cast<uint32_t*>(&AWord), FUTEX_WAKE_PRIVATE, INT32_MAX, nullptr, nullptr, 0);
 }
 
 // ---------------------------------------------------------------------------

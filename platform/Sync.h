@@ -11,6 +11,7 @@
 // All of these are safe to call from any thread.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -21,9 +22,19 @@
 
 using TThreadID = uint32_t;
 
+namespace detail {
+TThreadID NewThreadId() noexcept;
+}  // namespace detail
+
 // The calling thread's identifier: never 0, distinct for every thread that
 // has asked for one during the life of the process, stable for that thread.
-TThreadID GetCurrentThreadId() noexcept;
+// After the first call of a thread it is one read of a thread-local word.
+inline TThreadID GetCurrentThreadId() noexcept {
+  thread_local TThreadID id = 0;
+  if (id == 0) [[unlikely]]
+    id = detail::NewThreadId();
+  return id;
+}
 
 // Suspends the calling thread for at least AMilliseconds [ms]; 0 only gives
 // the rest of its time slice to other threads.
@@ -44,6 +55,19 @@ int32_t InterlockedExchange(int32_t& ATarget, int32_t AValue) noexcept;
 // Adds AValue and returns the value before the addition; with AValue 0 it is
 // an atomic read.
 int32_t InterlockedExchangeAdd(int32_t& ATarget, int32_t AValue) noexcept;
+
+// ---------------------------------------------------------------------------
+// Waiting on a word (Linux futex)
+//
+// The building block for locks whose fast path is a few ordinary memory
+// operations: a thread that must wait sleeps until another thread changes
+// the word and wakes it. Spurious returns are possible; callers re-check.
+
+// Sleeps while AWord still holds AExpected, at most AMilliseconds [ms]
+// (INFINITE: no limit), until FutexWakeAll on the same word.
+void FutexWait(std::atomic<uint32_t>& AWord, uint32_t AExpected, uint32_t AMilliseconds) noexcept;
+// Wakes every thread sleeping in FutexWait on AWord.
+void FutexWakeAll(std::atomic<uint32_t>& AWord) noexcept;
 
 // ---------------------------------------------------------------------------
 // Critical section

@@ -202,6 +202,19 @@ TEST(FlLockTest, InterfacesAndInstance) {
 // ---------------------------------------------------------------------------
 // Three nested holds released in any order
 
+// A timed try of another thread waits for the holder and gives up when its
+// time has run out (a waiter that gets the lock on release: NestedTest).
+TEST(FlLockTest, TimedTryOfAnotherThreadGivesUpWhileTheLockIsHeld) {
+  Ref<IFlLock> lock(TFlLock::Create());
+  Ref<IFlLockSection> held = lock->WriteLock();
+  for (uint32_t timeout : {0u, 1u, 5u}) {
+    bool taken = true;
+    std::thread([&] { taken = lock->Instance()->TryAcquire(timeout); }).join();
+    EXPECT_FALSE(taken) << "taken while another thread held it, timeout " << timeout;
+  }
+  EXPECT_EQ(lock->Instance()->Counters(), Owned(GetCurrentThreadId(), 1));
+}
+
 class FlLockNestedTest : public ::testing::TestWithParam<std::array<int, 3>> {};
 
 TEST_P(FlLockNestedTest, WaiterGetsTheLockOnlyAfterTheLastRelease) {

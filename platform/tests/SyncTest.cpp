@@ -161,3 +161,27 @@ TEST(MutexTest, NamedMutexEndsWithItsLastHandle) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FutexTest, ReturnsAtOnceWhenTheWordDiffersAndAfterItsTimeout) {
+  std::atomic<uint32_t> word{7};
+  FutexWait(word, 8, INFINITE);  // not 8: no sleep at all
+  FutexWait(word, 7, 1);         // 7: sleeps at most 1 ms
+  EXPECT_EQ(word.load(), 7u);
+}
+
+TEST(FutexTest, WakeReleasesASleeper) {
+  std::atomic<uint32_t> word{0};
+  std::atomic<bool> woke{false};
+  std::thread sleeper([&] {
+    while (word.load() == 0) FutexWait(word, 0, INFINITE);
+    woke = true;
+  });
+  word.store(1);
+  FutexWakeAll(word);
+  EXPECT_TRUE(frtest::WaitUntil([&] { return woke.load(); }));
+  sleeper.join();
+}
+
+}  // namespace
