@@ -72,6 +72,25 @@ inline Real PlainSum(const Real* ASample, const Real* AProto, uint32_t ACount, R
   return ASum;
 }
 
+// The NaN a distance ends with. Every term |s - p| is a NaN or >= 0, so a
+// sum turns NaN only at a NaN term, and from then on every addition has a
+// NaN operand, two when a later term is NaN too. Which of two NaNs an
+// addition keeps is left open by IEEE 754 and C++, and compilers swap the
+// operands of additions freely, so it differs from one compiled loop to the
+// next. The network's rule: the running sum is the first operand and keeps
+// its NaN, so a NaN distance is the first NaN term, bit for bit. ASum is the
+// distance of the loop over ACount items; Settle returns it, or that term
+// when it is NaN. (The difference keeps its operand order: s - p, which
+// gives s's NaN when both are NaN, and the absolute value clears the sign.)
+inline Real Settle(const Real* ASample, const Real* AProto, uint32_t ACount, Real ASum) {
+  if (!std::isnan(ASum)) return ASum;
+  for (uint32_t i = 0; i < ACount; ++i) {
+    const Real term = std::fabs(ASample[i] - AProto[i]);
+    if (std::isnan(term)) return term;
+  }
+  return ASum;  // not reached: a NaN sum has a NaN term
+}
+
 // ASums[k] = the plain loop's sum over items 0 .. ACount-1 of ASample and
 // AProtos[k], k = 0..7. ACount is a multiple of 8 (AVX-512) or 4 (AVX2); the
 // caller continues each lane with PlainSum from there.

@@ -31,7 +31,9 @@ Ref<TNrRadialBasisFunctionNeuron> TNrRadialBasisFunctionNeuron::Create(const Ref
 Real TNrRadialBasisFunctionNeuron::ComputeDistance(IBfRealBuffer& AFeatures) {
   FLastDistance = 0;
   const uint32_t n = std::min(AFeatures.GetSize(), FValues->GetSize());
-  FLastDistance = NrDistanceKernels::PlainSum(AFeatures.Read(), FValues->Read(), n);
+  const Real* features = AFeatures.Read();
+  const Real* values = FValues->Read();
+  FLastDistance = NrDistanceKernels::Settle(features, values, n, NrDistanceKernels::PlainSum(features, values, n));
   return FLastDistance;
 }
 
@@ -157,7 +159,8 @@ void TNrRadialBasisFunctionNeurons::CompareRange(size_t AFirst, size_t ALast, co
       else LaneSumsAvx2(ASample, protos, blocked, sums);
     }
     for (uint32_t k = 0; k < waiting; ++k)
-      FDistances[slots[k]] = PlainSum(ASample + blocked, protos[k] + blocked, counts[k] - blocked, sums[k]);
+      FDistances[slots[k]] = Settle(ASample, protos[k], counts[k],
+                                    PlainSum(ASample + blocked, protos[k] + blocked, counts[k] - blocked, sums[k]));
     waiting = 0;
   };
 
@@ -170,7 +173,7 @@ void TNrRadialBasisFunctionNeurons::CompareRange(size_t AFirst, size_t ALast, co
     const bool moved = size != p.Size || data != p.Data;
     if (moved) FStale[i] = 1;
     if (plain) {
-      FDistances[i] = PlainSum(ASample, data, n);
+      FDistances[i] = Settle(ASample, data, n, PlainSum(ASample, data, n));
     } else if (useBytes && p.Bytes && !moved && n <= ABytePrefix) {
       // The exact integer sum, scaled: the plain loop's result (see
       // NrDistanceKernels.h). No items give +0, as the plain loop does.
