@@ -76,7 +76,7 @@ Ref<TNrRadialBasisFunctionNeuron> TNrRadialBasisFunctionNeurons::Items(int32_t A
 void TNrRadialBasisFunctionNeurons::Add(const Ref<INrRadialBasisFunctionNeuron>& ANeuron) {
   if (!ANeuron) throw ENrClassifierError("The neuron container holds neurons only (the neuron handle is empty)");
   std::lock_guard<std::mutex> hold(FLock);
-  TPrototype prototype{ANeuron->GetInstance(), nullptr, 0, false, 0};
+  TPrototype prototype{ANeuron->GetInstance(), ANeuron->GetInstance()->FValues.Get(), nullptr, 0, false, 0};
   Pack(prototype);
   FPrototypes.reserve(FList.size() + 1);
   FList.push_back(ANeuron);
@@ -106,7 +106,7 @@ void TNrRadialBasisFunctionNeurons::RepackPrototypes() {
 }
 
 void TNrRadialBasisFunctionNeurons::Pack(TPrototype& APrototype) {
-  const Ref<IBfRealBuffer>& values = APrototype.Neuron->FValues;
+  IBfRealBuffer* values = APrototype.Values;
   const uint32_t oldSize = APrototype.Size;
   APrototype.Size = values->GetSize();
   APrototype.Data = values->Read();
@@ -166,23 +166,27 @@ void TNrRadialBasisFunctionNeurons::CompareRange(size_t AFirst, size_t ALast, co
 
   for (size_t i = AFirst; i < ALast; ++i) {
     const TPrototype& p = FPrototypes[i];
-    IBfRealBuffer& values = *p.Neuron->FValues;
-    const uint32_t size = values.GetSize();
-    const Real* data = values.Read();
-    const uint32_t n = std::min(ASampleSize, size);
-    const bool moved = size != p.Size || data != p.Data;
-    if (moved) FStale[i] = 1;
-    if (plain) {
-      FDistances[i] = Settle(ASample, data, n, PlainSum(ASample, data, n));
-    } else if (useBytes && p.Bytes && !moved && n <= ABytePrefix) {
+    if (useBytes && p.Bytes && std::min(ASampleSize, p.Size) <= ABytePrefix) {
       // The exact integer sum, scaled: the plain loop's result (see
-      // NrDistanceKernels.h). No items give +0, as the plain loop does.
+      // NrDistanceKernels.h). No items give +0, as the plain loop does. The
+      // packed bytes stand for the prototype (see the container's notes on
+      // what invalidates them), so its buffer is not touched.
+      const uint32_t n = std::min(ASampleSize, p.Size);
       uint64_t sad = 0;
       if (n > 0) {
         const uint8_t* row = FBytes[p.ByteBlock].Bytes;
         sad = avx512 ? ByteSadAvx512(sampleBytes, row, n) : ByteSadAvx2(sampleBytes, row, n);
       }
       FDistances[i] = static_cast<Real>(sad) * cByteScale;
+      continue;
+    }
+    // Through the Reals, always from the prototype's current storage.
+    const uint32_t size = p.Values->GetSize();
+    const Real* data = p.Values->Read();
+    const uint32_t n = std::min(ASampleSize, size);
+    if (size != p.Size || data != p.Data) FStale[i] = 1;  // moved or resized: pack again
+    if (plain) {
+      FDistances[i] = Settle(ASample, data, n, PlainSum(ASample, data, n));
     } else {
       protos[waiting] = data;
       counts[waiting] = n;

@@ -117,18 +117,22 @@ class TNrRadialBasisFunctionNeuron : public TInterfacedObject, public INrRadialB
 // prototype, and for a prototype that holds only values k/256 (k an integer
 // 0..255, as the face features are) a copy of it as bytes k, which the exact
 // byte kernel reads instead of the Reals (an eighth of the memory).
-// - Cost: per neuron one record (32 bytes) and, for a byte-valued prototype,
+// - Cost: per neuron one record (40 bytes) and, for a byte-valued prototype,
 //   one byte per item rounded up to 64 (1 KiB for a 1024-item face feature,
 //   beside the prototype's own 8 KiB). The lane kernels interleave the
 //   prototypes in registers from their own storage and need no copy.
 // - Kept up to date by Add (packs the new neuron's prototype), Clear (drops
 //   everything) and RepackPrototypes. Influence fields are not packed:
 //   shrinking a neuron needs nothing.
-// - Invalidated by writing into a prototype after its neuron was added. A
-//   prototype whose size or storage has changed since it was packed is
-//   noticed by Compare, compared through its Reals and packed again; a write
-//   in place (Write, Modify, SetItem on a buffer that shares its storage with
-//   nobody) cannot be noticed: call RepackPrototypes after it.
+// - Invalidated by writing into a prototype after its neuron was added
+//   (Write, Modify, SetItem, Resize or any other write on GetValues): the
+//   byte kernel reads the packed bytes and the packed size only, without
+//   touching the prototype's buffer (at 20 000 neurons that keeps the step
+//   at the speed of reading the bytes), so whoever writes into a prototype
+//   calls RepackPrototypes afterwards. The network itself never writes into
+//   prototypes. Prototypes that are not byte-valued are always read from
+//   their current storage; one whose storage has moved or resized since it
+//   was packed is packed again by Compare.
 class TNrRadialBasisFunctionNeurons : public TObject {
  public:
   int32_t Count() const;
@@ -159,6 +163,7 @@ class TNrRadialBasisFunctionNeurons : public TObject {
   // The packed form of one neuron's prototype.
   struct TPrototype {
     TNrRadialBasisFunctionNeuron* Neuron;  // held by the FList entry at the same index
+    IBfRealBuffer* Values;                 // the neuron's prototype buffer (fixed for its life)
     const Real* Data;                      // the prototype's storage when packed
     uint32_t Size;                         // its count [items] when packed
     bool Bytes;                            // byte-valued: its bytes are in FBytes

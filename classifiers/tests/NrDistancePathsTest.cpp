@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <random>
 #include <string>
@@ -295,38 +296,45 @@ TEST_P(DistancePathTest, TrainLearnsWhatThePlainLoopLearns) {
   }
 }
 
-// A prototype written after its neuron joined the network: moved storage or
-// a new size is noticed; a write in place is seen after RepackPrototypes.
+// A prototype written after its neuron joined the network, then repacked:
+// compared as it is now, whichever way it was written. A prototype that is
+// not byte-valued is read from its current storage even without repacking.
 TEST_P(DistancePathTest, PrototypeWrittenAfterAddingIsComparedAsItIsNow) {
-  std::vector<Real> sample(70, 1.0 / 256);
+  const std::vector<Real> sample(70, 1.0 / 256);
   TNrRadialBasisFunctionNetwork net;
   const Ref<IBfRealBuffer> shared = Buffer(std::vector<Real>(70, 3.0 / 256));
   net.GetNeurons()->Add(TNrRadialBasisFunctionNeuron::Create(shared, 1, 1000));
   Ref<TNrRadialBasisFunctionNeuron> neuron = net.GetNeurons()->Items(0);
   const Ref<IBfRealBuffer> values = neuron->GetValues();
-  const auto distance = [&] {
+  const auto check = [&](const char* AStep) {
     net.Predict(Buffer(sample));
-    return Bits(neuron->GetLastDistance());
+    const std::vector<Real> now(values->Read(), values->Read() + values->GetSize());
+    EXPECT_EQ(Bits(neuron->GetLastDistance()), Bits(Reference(sample, now))) << AStep;
   };
-  ASSERT_EQ(distance(), Bits(70 * 2.0 / 256));
+  check("as added");
 
-  // Shared with the caller's buffer: Modify gives the neuron storage of its own.
-  values->Modify()[5] = 0.3;
-  std::vector<Real> now(values->Read(), values->Read() + values->GetSize());
-  EXPECT_EQ(distance(), Bits(Reference(sample, now)));
-  // A new size.
-  values->Resize(9, true);
-  now.resize(9);
-  EXPECT_EQ(distance(), Bits(Reference(sample, now)));
-  // In place, back to bytes, then repacked.
-  for (uint32_t i = 0; i < 9; ++i) values->Modify()[i] = 100.0 / 256;
-  net.GetNeurons()->RepackPrototypes();
-  now.assign(9, 100.0 / 256);
-  EXPECT_EQ(distance(), Bits(Reference(sample, now)));
-  values->Modify()[0] = 7.0 / 256;
-  net.GetNeurons()->RepackPrototypes();
-  now[0] = 7.0 / 256;
-  EXPECT_EQ(distance(), Bits(Reference(sample, now)));
+  struct TWrite {
+    const char* Name;
+    std::function<void()> Write;
+    bool Repack;
+  };
+  const TWrite writes[] = {
+      // Shared with the caller's buffer: Modify gives the neuron storage of
+      // its own, no longer byte-valued.
+      {"moved, not bytes", [&] { values->Modify()[5] = 0.3; }, true},
+      {"in place, not bytes", [&] { values->Modify()[6] = -0.7; }, false},
+      {"moved, not bytes, unpacked", [&] { const Ref<IBfRealBuffer> keep = TBfRealBuffer::CreateCopy(values); values->Modify()[7] = 0.9; }, false},
+      {"resized, not bytes", [&] { values->Resize(9, true); }, false},
+      {"in place, bytes again", [&] { for (uint32_t i = 0; i < 9; ++i) values->Modify()[i] = 100.0 / 256; }, true},
+      {"in place, other bytes", [&] { values->Modify()[0] = 7.0 / 256; }, true},
+      {"resized, bytes", [&] { values->Resize(80, true); for (uint32_t i = 9; i < 80; ++i) values->Modify()[i] = 0; }, true},
+      {"in place, not bytes any more", [&] { values->Modify()[79] = 0.1; }, true},
+  };
+  for (const TWrite& w : writes) {
+    w.Write();
+    if (w.Repack) net.GetNeurons()->RepackPrototypes();
+    check(w.Name);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, DistancePathTest, ::testing::ValuesIn(cPaths), PathName);
