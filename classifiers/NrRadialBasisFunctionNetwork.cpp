@@ -78,9 +78,14 @@ void TNrRadialBasisFunctionNeurons::Add(const Ref<INrRadialBasisFunctionNeuron>&
   std::lock_guard<std::mutex> hold(FLock);
   TPrototype prototype{ANeuron->GetInstance(), ANeuron->GetInstance()->FValues.Get(), nullptr, 0, false, 0};
   Pack(prototype);
-  FPrototypes.reserve(FList.size() + 1);
-  FList.push_back(ANeuron);
+  // Both lists grow together or not at all.
   FPrototypes.push_back(prototype);
+  try {
+    FList.push_back(ANeuron);
+  } catch (...) {
+    FPrototypes.pop_back();
+    throw;
+  }
 }
 
 void TNrRadialBasisFunctionNeurons::Clear() {

@@ -11,6 +11,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "classifiers/NrRadialBasisFunctionNetwork.h"
@@ -335,6 +336,52 @@ TEST_P(DistancePathTest, PrototypeWrittenAfterAddingIsComparedAsItIsNow) {
     if (w.Repack) net.GetNeurons()->RepackPrototypes();
     check(w.Name);
   }
+}
+
+// Two networks asked at once from two threads share the worker pool (one of
+// them runs alone while the other has it), and a third thread adds to one
+// network's container meanwhile: every distance still the plain loop's.
+TEST_P(DistancePathTest, NetworksAskedFromSeveralThreadsAtOnce) {
+  std::mt19937 random(99);
+  const std::vector<Real> sample = RandomVector(random, 200, vkBytes);
+  std::vector<std::vector<Real>> protos;
+  for (int n = 0; n < 64; ++n) protos.push_back(RandomVector(random, 200, n % 2 ? vkBytes : vkReals));
+  TNrRadialBasisFunctionNetwork nets[2];
+  for (TNrRadialBasisFunctionNetwork& net : nets)
+    for (const std::vector<Real>& p : protos) net.GetNeurons()->Add(TNrRadialBasisFunctionNeuron::Create(Buffer(p), 1, 1e9));
+  const Ref<IBfRealBuffer> sampleBuffer = Buffer(sample);
+
+  // Checks the distances of ANet's first ACount neurons (all when -1)
+  // against the reference; the neurons added meanwhile are copies of
+  // protos[0], and those added after the last Predict are not compared yet.
+  const auto wrongDistances = [&](TNrRadialBasisFunctionNetwork& ANet, int32_t ACount) {
+    int wrong = 0;
+    TNrRadialBasisFunctionNeurons& neurons = *ANet.GetNeurons();
+    const int32_t count = ACount < 0 ? neurons.Count() : ACount;
+    for (int32_t n = 0; n < count; ++n) {
+      const std::vector<Real>& p = protos[static_cast<size_t>(n) < protos.size() ? static_cast<size_t>(n) : 0];
+      wrong += Bits(neurons.Items(n)->GetLastDistance()) != Bits(Reference(sample, p));
+    }
+    return wrong;
+  };
+  int wrong[2] = {0, 0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 2; ++t)
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 40; ++i) {
+        nets[t].Predict(sampleBuffer);
+        wrong[t] += wrongDistances(nets[t], static_cast<int32_t>(protos.size()));
+      }
+    });
+  threads.emplace_back([&] {
+    for (int i = 0; i < 40; ++i)
+      nets[1].GetNeurons()->Add(TNrRadialBasisFunctionNeuron::Create(Buffer(protos[0]), 2, 1e9));
+  });
+  for (std::thread& t : threads) t.join();
+  nets[1].Predict(sampleBuffer);
+  EXPECT_EQ(wrong[0], 0);
+  EXPECT_EQ(wrong[1] + wrongDistances(nets[1], -1), 0);
+  EXPECT_EQ(nets[1].GetNeurons()->Count(), 64 + 40);
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, DistancePathTest, ::testing::ValuesIn(cPaths), PathName);
