@@ -1,6 +1,7 @@
 #include "classifiers/NrRadialBasisFunctionNetwork.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 
@@ -144,6 +145,16 @@ void TNrRadialBasisFunctionNeurons::CompareRange(size_t AFirst, size_t ALast, co
   const bool useBytes = !plain && ASettings.Bytes;
   const uint8_t* sampleBytes = FSampleBytes.empty() ? nullptr : FSampleBytes[0].Bytes;
 
+  // Neuron i's distance becomes its LastDistance, and whether it covers the
+  // sample is noted. The store is atomic (and as cheap as a plain one) only
+  // because a neuron added to the container twice may be stored by two
+  // threads at once, with the same value.
+  const auto Store = [this](size_t AIndex, Real ADistance) {
+    TNrRadialBasisFunctionNeuron* neuron = FPrototypes[AIndex].Neuron;
+    std::atomic_ref<Real>(neuron->FLastDistance).store(ADistance, std::memory_order_relaxed);
+    FCovers[AIndex] = neuron->Covers(ADistance);
+  };
+
   // Neurons waiting for the lane kernel: up to eight, any mix of lengths.
   const Real* protos[cLanes];
   uint32_t counts[cLanes];
@@ -164,12 +175,15 @@ void TNrRadialBasisFunctionNeurons::CompareRange(size_t AFirst, size_t ALast, co
       else LaneSumsAvx2(ASample, protos, blocked, sums);
     }
     for (uint32_t k = 0; k < waiting; ++k)
-      FDistances[slots[k]] = Settle(ASample, protos[k], counts[k],
-                                    PlainSum(ASample + blocked, protos[k] + blocked, counts[k] - blocked, sums[k]));
+      Store(slots[k], Settle(ASample, protos[k], counts[k],
+                             PlainSum(ASample + blocked, protos[k] + blocked, counts[k] - blocked, sums[k])));
     waiting = 0;
   };
 
   for (size_t i = AFirst; i < ALast; ++i) {
+    // The neuron objects lie far apart in memory (each beside its
+    // prototype's storage): each is fetched a few neurons ahead of its turn.
+    if (i + 8 < ALast) __builtin_prefetch(&FPrototypes[i + 8].Neuron->FLastDistance, 1);
     const TPrototype& p = FPrototypes[i];
     if (useBytes && p.Bytes && std::min(ASampleSize, p.Size) <= ABytePrefix) {
       // The exact integer sum, scaled: the plain loop's result (see
@@ -182,7 +196,7 @@ void TNrRadialBasisFunctionNeurons::CompareRange(size_t AFirst, size_t ALast, co
         const uint8_t* row = FBytes[p.ByteBlock].Bytes;
         sad = avx512 ? ByteSadAvx512(sampleBytes, row, n) : ByteSadAvx2(sampleBytes, row, n);
       }
-      FDistances[i] = static_cast<Real>(sad) * cByteScale;
+      Store(i, static_cast<Real>(sad) * cByteScale);
       continue;
     }
     // Through the Reals, always from the prototype's current storage.
@@ -191,7 +205,7 @@ void TNrRadialBasisFunctionNeurons::CompareRange(size_t AFirst, size_t ALast, co
     const uint32_t n = std::min(ASampleSize, size);
     if (size != p.Size || data != p.Data) FStale[i] = 1;  // moved or resized: pack again
     if (plain) {
-      FDistances[i] = Settle(ASample, data, n, PlainSum(ASample, data, n));
+      Store(i, Settle(ASample, data, n, PlainSum(ASample, data, n)));
     } else {
       protos[waiting] = data;
       counts[waiting] = n;
@@ -224,9 +238,9 @@ void TNrRadialBasisFunctionNeurons::Compare(IBfRealBuffer& AFeatures,
     }
   }
 
-  FDistances.resize(count);
+  FCovers.assign(count, 0);
   FStale.assign(count, 0);
-  // Each thread takes a contiguous range of neurons and writes only the
+  // Each thread takes a contiguous range of neurons and stores only the
   // distances of its own range; the kernels give every distance bit for bit,
   // so the split changes nothing but the time.
   const size_t parts = std::min<size_t>(static_cast<size_t>(settings.Threads),
@@ -240,13 +254,10 @@ void TNrRadialBasisFunctionNeurons::Compare(IBfRealBuffer& AFeatures,
     });
   }
 
-  // Back on the calling thread, in neuron order: the distances become the
-  // neurons' LastDistance, the covering neurons are collected, and moved
-  // prototypes are packed again.
+  // Back on the calling thread, in neuron order: the covering neurons are
+  // collected and moved prototypes are packed again.
   for (size_t i = 0; i < count; ++i) {
-    TNrRadialBasisFunctionNeuron* neuron = FPrototypes[i].Neuron;
-    neuron->FLastDistance = FDistances[i];
-    if (neuron->Covers(FDistances[i])) ACovering.push_back(Ref<TNrRadialBasisFunctionNeuron>(neuron));
+    if (FCovers[i]) ACovering.push_back(Ref<TNrRadialBasisFunctionNeuron>(FPrototypes[i].Neuron));
     if (FStale[i]) Pack(FPrototypes[i]);
   }
 }

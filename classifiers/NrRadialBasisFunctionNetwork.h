@@ -75,7 +75,7 @@ class TNrRadialBasisFunctionNeuron : public TInterfacedObject, public INrRadialB
   Real GetCategory() const { return FCategory; }
   // The prototype. The network never writes into it; a container that holds
   // the neuron keeps a packed copy of it (see TNrRadialBasisFunctionNeurons),
-  // so whoever writes into it in place afterwards must call the container's
+  // so whoever writes into it afterwards must call the container's
   // RepackPrototypes.
   const Ref<IBfRealBuffer>& GetValues() const { return FValues; }
   // Distance from the vector most recently compared with this neuron; 0 after
@@ -117,9 +117,9 @@ class TNrRadialBasisFunctionNeuron : public TInterfacedObject, public INrRadialB
 // prototype, and for a prototype that holds only values k/256 (k an integer
 // 0..255, as the face features are) a copy of it as bytes k, which the exact
 // byte kernel reads instead of the Reals (an eighth of the memory).
-// - Cost: per neuron one record (40 bytes) and, for a byte-valued prototype,
-//   one byte per item rounded up to 64 (1 KiB for a 1024-item face feature,
-//   beside the prototype's own 8 KiB). The lane kernels interleave the
+// - Cost: per neuron one record (40 bytes), 2 bytes of scratch for Compare
+//   and, for a byte-valued prototype, one byte per item rounded up to 64
+//   (1 KiB for a 1024-item face feature, beside the prototype's own 8 KiB). The lane kernels interleave the
 //   prototypes in registers from their own storage and need no copy.
 // - Kept up to date by Add (packs the new neuron's prototype), Clear (drops
 //   everything) and RepackPrototypes. Influence fields are not packed:
@@ -178,10 +178,10 @@ class TNrRadialBasisFunctionNeurons : public TObject {
   std::vector<Ref<INrRadialBasisFunctionNeuron>> FList;
   std::vector<TPrototype> FPrototypes;  // one per FList entry, same order
   std::vector<TByteBlock> FBytes;       // the bytes of the byte-valued prototypes
-  // Scratch of Compare: the sample as bytes, the distances, and 1 for a
-  // prototype to pack again (each thread writes the entries of its own range).
+  // Scratch of Compare: the sample as bytes, 1 for a covering neuron and 1
+  // for a prototype to pack again (each thread writes its own range).
   std::vector<TByteBlock> FSampleBytes;
-  std::vector<Real> FDistances;
+  std::vector<uint8_t> FCovers;
   std::vector<uint8_t> FStale;
 };
 
