@@ -13,8 +13,17 @@
 
 namespace {
 
-bool CpuHasAvx2() { return __builtin_cpu_supports("avx2"); }
-bool CpuHasAvx512() { return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw"); }
+// The processor's features (and the operating system's support for their
+// registers). __builtin_cpu_init makes the answers valid even when asked
+// from another static object's constructor.
+bool CpuHasAvx2() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2");
+}
+bool CpuHasAvx512() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+}
 
 TNrDistanceKernel WidestKernel() {
   if (CpuHasAvx512()) return dkAvx512;
