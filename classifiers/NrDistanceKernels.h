@@ -10,7 +10,8 @@
 //   (AVX2: two registers of four, AVX-512: one of eight). Each lane adds its
 //   own prototype's items in item order, with the same operations and operand
 //   order as the plain loop (sample minus prototype, then sum plus the
-//   absolute difference), so each lane holds exactly the plain loop's sum.
+//   absolute difference), so each lane holds exactly the plain loop's sum
+//   (and a NaN distance is made definite by Settle on every path).
 //   The items of eight prototypes are interleaved in the registers (an 8x8 or
 //   4x4 transposition), so the prototypes need no interleaved copy.
 // - Bytes: when the sample and a prototype hold only values k/256 with k an
@@ -18,7 +19,9 @@
 //   (ks - kp)/256 exactly and every partial sum is an integer below 2^53
 //   times 2^-8, so every rounding of the plain loop is exact and the plain
 //   loop's result is (sum of |ks - kp|) * 2^-8 exactly, whatever the order.
-//   The byte kernel forms that integer sum with psadbw.
+//   The byte kernel forms that integer sum with psadbw. A NaN, an infinity
+//   or any other value rules the byte kernel out for that prototype, which
+//   then goes through the lanes.
 #pragma once
 
 #include <cmath>
