@@ -1,0 +1,736 @@
+// The resize family: ippiResize_8u_C1R, _8u_C3R, _8u_C4R, _16u_C1R and
+// ippiResizeCenter_8u_C4R, with nearest-neighbour, linear, cubic, Lanczos and
+// supersampling interpolation.
+//
+// Every call runs in three stages: the argument checks; per-axis tables (for
+// each destination column and row: the source index or window and its
+// weights), computed once from the source positions; and the pixel loops.
+// The separable methods interpolate source rows horizontally into a small
+// cache of rows keyed by source row number, so that a row needed by
+// consecutive destination rows is interpolated once, and then combine the
+// cached rows vertically. Tables and cached rows live in one 32-byte aligned
+// block from AlignedAlloc; when it cannot be had the call returns
+// ippStsMemAllocErr before anything is written.
+//
+// Source indices are relative to the region origin; neighbours are read
+// anywhere inside the source image and never outside it (edge rules use the
+// image border, not the region border).
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
+
+#include "primitives/CmMalloc.h"
+#include "primitives/IppiCommon.h"
+
+namespace IppInternal {
+
+namespace {
+
+using IppiCommon::Row;
+using IppiCommon::StepTooSmall;
+using IppsCommon::Extended;
+
+enum class TMethod { Nearest, Linear, Cubic, Lanczos, Super };
+
+// The linear kernel's fixed-point weights: Q14.
+constexpr int kOne = 16384;
+
+// One dimension of a resize, relative to the region origin.
+struct TAxis {
+  int First;      // first image index (minus the region origin)
+  int Last;       // last image index
+  int Size;       // region size after clipping to the image
+  int Dst;        // destination pixels written
+  double Factor;  // destination pixels per source pixel
+  Extended Shift; // source position of destination pixel 0 (centre mapping)
+};
+
+// ---- per-axis tables
+
+// Source position of each destination index for the linear, cubic and
+// Lanczos kernels: the first and last destination pixels fall on the first
+// and last source pixels; accumulated by repeated addition in extended
+// precision. Calls AUse(k, j, t, p) with the integer part j clamped to the
+// image, the fraction t and the position p itself (the last image index when
+// rounding carried it past the image).
+template <class F>
+void ForPositions(const TAxis& A, F AUse) {
+  const Extended fw = static_cast<Extended>(A.Factor) * A.Size;
+  const Extended step = fw > 1 ? static_cast<Extended>(A.Size - 1) / (fw - 1) : 0;
+  Extended pos = A.Shift;
+  for (int k = 0; k < A.Dst; ++k, pos += step) {
+    const Extended p = pos + 1e-7L;
+    int j;
+    Extended t, at = pos;
+    if (!(p < static_cast<Extended>(A.Last) + 1)) {  // past the image (only through rounding)
+      j = A.Last;
+      t = 0;
+      at = A.Last;
+    } else {
+      j = static_cast<int>(static_cast<int64_t>(p));
+      if (j < A.First) j = A.First;
+      t = pos - j;
+    }
+    AUse(k, j, t, at);
+  }
+}
+
+void NearestTable(const TAxis& A, int* AIndex) {
+  const Extended step = 1.0L / static_cast<Extended>(A.Factor);
+  Extended pos = A.Shift + 0.5L * step;
+  for (int k = 0; k < A.Dst; ++k, pos += step) {
+    const Extended p = pos + 1e-7L;
+    int j = p < static_cast<Extended>(A.Last) ? static_cast<int>(static_cast<int64_t>(p)) : A.Last;
+    AIndex[k] = j < A.First ? A.First : j;
+  }
+}
+
+// Left neighbour and Q14 weight of the right neighbour; in the last image
+// index the pair (last - 1, last) with weights (0, 16384).
+void LinearTable(const TAxis& A, int* AIndex, int* AWeight) {
+  ForPositions(A, [&](int k, int j, Extended t, Extended) {
+    if (j >= A.Last) {
+      AIndex[k] = A.Last - 1;
+      AWeight[k] = kOne;
+    } else {
+      AIndex[k] = j;
+      AWeight[k] = static_cast<int>(1e-7L + kOne * t);
+    }
+  });
+}
+
+// Window start b of the four neighbours and the Newton coefficients of the
+// position x = pos - b: x, x(x-1)/2, x(x-1)(x-2)/6. The window j-1 ... j+2 is
+// shifted to stay inside the image.
+void CubicTable(const TAxis& A, int* AIndex, float* ACoef) {
+  ForPositions(A, [&](int k, int j, Extended, Extended at) {
+    int b = j - 1;
+    if (j == A.First) b = j;
+    else if (j == A.Last - 1) b = j - 2;
+    else if (j >= A.Last) b = j - 3;
+    const float x = static_cast<float>(at - b);
+    AIndex[k] = b;
+    ACoef[3 * k] = x;
+    ACoef[3 * k + 1] = x * (x - 1) / 2;
+    ACoef[3 * k + 2] = x * (x - 1) * (x - 2) / 6;
+  });
+}
+
+// The Lanczos-3 kernel sinc(d) sinc(d / 3) at 0, 0.01, ..., 3.00.
+struct TLanczosTable {
+  float L[301];
+};
+TLanczosTable MakeLanczosTable() {
+  TLanczosTable t{};
+  const double pi = 3.14159265358979323846;
+  t.L[0] = 1;
+  for (int i = 1; i <= 300; ++i) {
+    const double d = i / 100.0;
+    t.L[i] = static_cast<float>(std::sin(pi * d) / (pi * d) * (std::sin(pi * d / 3) / (pi * d / 3)));
+  }
+  t.L[300] = 0;
+  return t;
+}
+const TLanczosTable& LanczosTable() {
+  static const TLanczosTable t = MakeLanczosTable();
+  return t;
+}
+
+// Six neighbours j-2 ... j+3 with weights L(d) / sum, d = index - position.
+// A neighbour outside the image gets weight 0 (as if the window were shifted
+// inside, where the neighbours it gains lie 3 or more away); its index is
+// clamped so that nothing outside the image is read.
+void LanczosTable(const TAxis& A, int* AIndex, float* AWeight) {
+  const TLanczosTable& T = LanczosTable();
+  ForPositions(A, [&](int k, int j, Extended, Extended pos) {
+    float w[6];
+    float sum = 0;
+    for (int m = 0; m < 6; ++m) {
+      const int i = j - 2 + m;
+      const Extended d = static_cast<Extended>(i) - pos;
+      const float a = static_cast<float>((d < 0 ? -d : d) * 100);
+      float l = 0;
+      if (a < 300 && i >= A.First && i <= A.Last) {
+        const int s = static_cast<int>(a);
+        l = T.L[s] + (a - static_cast<float>(s)) * (T.L[s + 1] - T.L[s]);
+      }
+      w[m] = l;
+      sum += l;
+      AIndex[6 * k + m] = i < A.First ? A.First : (i > A.Last ? A.Last : i);
+    }
+    for (int m = 0; m < 6; ++m) AWeight[6 * k + m] = w[m] / sum;
+  });
+}
+
+// Supersampling: destination index k covers source [k / f, (k + 1) / f),
+// partial pixels weighted by the covered fraction. An area that reaches past
+// the region (the destination size rule can leave up to half a pixel of
+// area outside it) is cut at the region's end and its weights are scaled up
+// to the full area, so that a uniform image stays uniform.
+struct TSuperAxis {
+  int* Start;   // first source index of each destination index
+  int* Count;   // number of source indices
+  int* Offset;  // offset of its first weight in Weight
+  float* Weight;
+};
+int SuperWeightCount(const TAxis& A) { return A.Size + 2 * A.Dst + 2; }
+void SuperTable(const TAxis& A, const TSuperAxis& S) {
+  const Extended inv = 1.0L / static_cast<Extended>(A.Factor);
+  const Extended n = A.Size;
+  int o = 0;
+  for (int k = 0; k < A.Dst; ++k) {
+    const Extended a = k * inv, b = (k + 1) * inv;
+    const Extended e = b < n ? b : n;
+    const Extended scale = b > n ? (b - a) / (e - a) : 1;
+    int i0 = static_cast<int>(std::floor(a));
+    int i1 = static_cast<int>(std::ceil(e));
+    if (i1 > A.Size) i1 = A.Size;
+    if (i0 >= i1) i0 = i1 - 1;
+    S.Start[k] = i0;
+    S.Count[k] = i1 - i0;
+    S.Offset[k] = o;
+    for (int i = i0; i < i1; ++i) {
+      const Extended lo = i > a ? static_cast<Extended>(i) : a;
+      const Extended hi = i + 1 < e ? static_cast<Extended>(i + 1) : e;
+      S.Weight[o++] = static_cast<float>((hi - lo) * scale);
+    }
+  }
+}
+// Whether every destination index covers exactly ABox whole source pixels
+// starting at k * ABox: then the weighted sums are plain integer sums.
+bool SuperIsBox(const TAxis& A, const TSuperAxis& S, int& ABox) {
+  ABox = S.Count[0];
+  for (int k = 0; k < A.Dst; ++k) {
+    if (S.Count[k] != ABox || S.Start[k] != k * ABox) return false;
+    for (int m = 0; m < ABox; ++m)
+      if (S.Weight[S.Offset[k] + m] != 1.0f) return false;
+  }
+  return true;
+}
+
+// ---- working storage
+
+class TArena {
+ public:
+  template <class U>
+  void Reserve(U*& APtr, int64_t ACount) {
+    Items[N] = reinterpret_cast<void**>(&APtr);
+    Offsets[N++] = Bytes;
+    Bytes += (ACount * static_cast<int64_t>(sizeof(U)) + 31) / 32 * 32;
+  }
+  // Allocates the block and points every reserved array into it; false when
+  // the block is too large for AlignedAlloc or the heap refuses it.
+  bool Allocate() {
+    if (Bytes > INT32_MAX) return false;
+    Block = static_cast<unsigned char*>(AlignedAlloc(static_cast<int32_t>(Bytes < 32 ? 32 : Bytes)));
+    if (Block == nullptr) return false;
+    for (int i = 0; i < N; ++i) *Items[i] = Block + Offsets[i];
+    return true;
+  }
+  ~TArena() { AlignedFree(Block); }
+
+ private:
+  void** Items[16] = {};
+  int64_t Offsets[16] = {};
+  int N = 0;
+  int64_t Bytes = 0;
+  unsigned char* Block = nullptr;
+};
+
+// ---- the job after the checks
+
+template <class T>
+struct TJob {
+  const T* Src;  // region origin
+  int SrcStep;   // [bytes]
+  T* Dst;        // first written pixel
+  int DstStep;   // [bytes]
+  TAxis X, Y;
+  TMethod Method;
+};
+
+template <class T>
+constexpr int kMax = std::is_same_v<T, Ipp8u> ? 255 : 65535;
+
+template <class T>
+inline T RoundFloat(float v) noexcept {
+  // trunc(v + 0.5000001) clamped to the sample range
+  const float r = v + 0.5000001f;
+  if (!(r >= 1)) return 0;
+  if (r >= kMax<T>) return static_cast<T>(kMax<T>);
+  return static_cast<T>(static_cast<int>(r));
+}
+
+// A cache of ASlots horizontally interpolated rows, slot = row mod ASlots;
+// a window of ASlots consecutive rows never evicts one of its own.
+template <class R>
+struct TRowCache {
+  R* Rows;
+  int* Tags;
+  int Slots;
+  size_t Len;
+  template <class Fill>
+  const R* Get(int ARow, Fill AFill) {
+    const int s = ((ARow % Slots) + Slots) % Slots;
+    R* r = Rows + static_cast<size_t>(s) * Len;
+    if (Tags[s] != ARow) {
+      AFill(ARow, r);
+      Tags[s] = ARow;
+    }
+    return r;
+  }
+};
+
+// ---- nearest neighbour
+
+template <class T, int C>
+IppStatus RunNearest(const TJob<T>& J) {
+  TArena arena;
+  int *xi, *yi;
+  arena.Reserve(xi, J.X.Dst);
+  arena.Reserve(yi, J.Y.Dst);
+  if (!arena.Allocate()) return ippStsMemAllocErr;
+  NearestTable(J.X, xi);
+  NearestTable(J.Y, yi);
+  for (int k = 0; k < J.X.Dst; ++k) xi[k] *= C;
+  for (int r = 0; r < J.Y.Dst; ++r) {
+    const T* s = Row(J.Src, J.SrcStep, yi[r]);
+    T* d = Row(J.Dst, J.DstStep, r);
+    for (int k = 0; k < J.X.Dst; ++k)
+      for (int c = 0; c < C; ++c) d[k * C + c] = s[xi[k] + c];
+  }
+  return ippStsNoErr;
+}
+
+// ---- linear
+
+// 8u: h = (left p[j] + right p[j+1] + 128) >> 8, a value scaled by 64 that
+// fits 16 bits; output ((16384 - v) h_upper + v h_lower + 2^19) >> 20.
+// 16u: the horizontal pass keeps the exact Q14 sum left p[j] + right p[j+1]
+// (at most 2^30, 32 bits), the vertical pass the exact Q28 sum in 64 bits,
+// and the result is that sum rounded to nearest, halves up:
+// (sum + 2^27) >> 28. Only one rounding happens, so the output is the
+// bilinear value of the Q14 weights rounded to the nearest integer.
+template <class T>
+using THRow = std::conditional_t<std::is_same_v<T, Ipp8u>, int16_t, int32_t>;
+
+template <class T, int C>
+void LinearRow(const T* s, const int* xo, const int* xw, int n, THRow<T>* h) noexcept {
+  for (int k = 0; k < n; ++k) {
+    const T* p = s + xo[k];
+    const int32_t wr = xw[k], wl = kOne - wr;
+    for (int c = 0; c < C; ++c) {
+      if constexpr (std::is_same_v<T, Ipp8u>) {
+        h[k * C + c] = static_cast<int16_t>((wl * p[c] + wr * p[C + c] + 128) >> 8);
+      } else {
+        h[k * C + c] = wl * static_cast<int32_t>(p[c]) + wr * static_cast<int32_t>(p[C + c]);
+      }
+    }
+  }
+}
+
+template <class T>
+void LinearCombine(const THRow<T>* h0, const THRow<T>* h1, int v, size_t n, T* d) noexcept {
+  if constexpr (std::is_same_v<T, Ipp8u>) {
+    // (16384 - v) h0 + v h1 = 16384 h0 + v (h1 - h0), exactly.
+    for (size_t i = 0; i < n; ++i)
+      d[i] = static_cast<Ipp8u>(((int32_t{h0[i]} << 14) + v * (int32_t{h1[i]} - h0[i]) + 524288) >> 20);
+  } else {
+    for (size_t i = 0; i < n; ++i)
+      d[i] = static_cast<Ipp16u>((int64_t{kOne - v} * h0[i] + int64_t{v} * h1[i] + (int64_t{1} << 27)) >> 28);
+  }
+}
+
+template <class T, int C>
+IppStatus RunLinear(const TJob<T>& J) {
+  const size_t len = static_cast<size_t>(J.X.Dst) * C;
+  TArena arena;
+  int *xo, *xw, *yi, *yw, *tags;
+  THRow<T>* rows;
+  arena.Reserve(xo, J.X.Dst);
+  arena.Reserve(xw, J.X.Dst);
+  arena.Reserve(yi, J.Y.Dst);
+  arena.Reserve(yw, J.Y.Dst);
+  arena.Reserve(tags, 2);
+  arena.Reserve(rows, 2 * static_cast<int64_t>(len));
+  if (!arena.Allocate()) return ippStsMemAllocErr;
+  LinearTable(J.X, xo, xw);
+  LinearTable(J.Y, yi, yw);
+  for (int k = 0; k < J.X.Dst; ++k) xo[k] *= C;
+  tags[0] = tags[1] = INT32_MIN;
+  TRowCache<THRow<T>> cache{rows, tags, 2, len};
+  auto fill = [&](int ARow, THRow<T>* h) { LinearRow<T, C>(Row(J.Src, J.SrcStep, ARow), xo, xw, J.X.Dst, h); };
+  for (int r = 0; r < J.Y.Dst; ++r) {
+    const THRow<T>* h0 = cache.Get(yi[r], fill);
+    const THRow<T>* h1 = cache.Get(yi[r] + 1, fill);
+    LinearCombine<T>(h0, h1, yw[r], len, Row(J.Dst, J.DstStep, r));
+  }
+  return ippStsNoErr;
+}
+
+// ---- cubic
+
+// Newton form through four points q0 ... q3 at the coefficients c of x:
+// q0 + x D1 + x(x-1)/2 D2 + x(x-1)(x-2)/6 D3 with the forward differences.
+inline float Newton(float q0, float q1, float q2, float q3, const float* c) noexcept {
+  const float e0 = q1 - q0, e1 = q2 - q1, e2 = q3 - q2;
+  const float d2 = e1 - e0, d3 = (e2 - e1) - d2;
+  return q0 + c[0] * e0 + c[1] * d2 + c[2] * d3;
+}
+
+template <class T, int C>
+IppStatus RunCubic(const TJob<T>& J) {
+  const size_t len = static_cast<size_t>(J.X.Dst) * C;
+  TArena arena;
+  int *xo, *yi, *tags;
+  float *xc, *yc, *rows;
+  arena.Reserve(xo, J.X.Dst);
+  arena.Reserve(xc, 3 * static_cast<int64_t>(J.X.Dst));
+  arena.Reserve(yi, J.Y.Dst);
+  arena.Reserve(yc, 3 * static_cast<int64_t>(J.Y.Dst));
+  arena.Reserve(tags, 4);
+  arena.Reserve(rows, 4 * static_cast<int64_t>(len));
+  if (!arena.Allocate()) return ippStsMemAllocErr;
+  CubicTable(J.X, xo, xc);
+  CubicTable(J.Y, yi, yc);
+  for (int k = 0; k < J.X.Dst; ++k) xo[k] *= C;
+  for (int i = 0; i < 4; ++i) tags[i] = INT32_MIN;
+  TRowCache<float> cache{rows, tags, 4, len};
+  auto fill = [&](int ARow, float* f) {
+    const T* s = Row(J.Src, J.SrcStep, ARow);
+    for (int k = 0; k < J.X.Dst; ++k) {
+      const T* p = s + xo[k];
+      for (int c = 0; c < C; ++c)
+        f[k * C + c] = Newton(p[c], p[C + c], p[2 * C + c], p[3 * C + c], xc + 3 * k);
+    }
+  };
+  for (int r = 0; r < J.Y.Dst; ++r) {
+    const float* q[4];
+    for (int m = 0; m < 4; ++m) q[m] = cache.Get(yi[r] + m, fill);
+    T* d = Row(J.Dst, J.DstStep, r);
+    const float* c = yc + 3 * r;
+    for (size_t i = 0; i < len; ++i) d[i] = RoundFloat<T>(Newton(q[0][i], q[1][i], q[2][i], q[3][i], c));
+  }
+  return ippStsNoErr;
+}
+
+// ---- Lanczos
+
+template <class T, int C>
+IppStatus RunLanczos(const TJob<T>& J) {
+  const size_t len = static_cast<size_t>(J.X.Dst) * C;
+  TArena arena;
+  int *xo, *yi, *tags;
+  float *xw, *yw, *rows;
+  arena.Reserve(xo, 6 * static_cast<int64_t>(J.X.Dst));
+  arena.Reserve(xw, 6 * static_cast<int64_t>(J.X.Dst));
+  arena.Reserve(yi, 6 * static_cast<int64_t>(J.Y.Dst));
+  arena.Reserve(yw, 6 * static_cast<int64_t>(J.Y.Dst));
+  arena.Reserve(tags, 6);
+  arena.Reserve(rows, 6 * static_cast<int64_t>(len));
+  if (!arena.Allocate()) return ippStsMemAllocErr;
+  LanczosTable(J.X, xo, xw);
+  LanczosTable(J.Y, yi, yw);
+  for (int k = 0; k < 6 * J.X.Dst; ++k) xo[k] *= C;
+  for (int i = 0; i < 6; ++i) tags[i] = INT32_MIN;
+  TRowCache<float> cache{rows, tags, 6, len};
+  auto fill = [&](int ARow, float* f) {
+    const T* s = Row(J.Src, J.SrcStep, ARow);
+    for (int k = 0; k < J.X.Dst; ++k)
+      for (int c = 0; c < C; ++c) {
+        float v = 0;
+        for (int m = 0; m < 6; ++m) v += xw[6 * k + m] * s[xo[6 * k + m] + c];
+        f[k * C + c] = v;
+      }
+  };
+  for (int r = 0; r < J.Y.Dst; ++r) {
+    const float* q[6];
+    for (int m = 0; m < 6; ++m) q[m] = cache.Get(yi[6 * r + m], fill);
+    const float* w = yw + 6 * r;
+    T* d = Row(J.Dst, J.DstStep, r);
+    for (size_t i = 0; i < len; ++i) {
+      float v = 0;
+      for (int m = 0; m < 6; ++m) v += w[m] * q[m][i];
+      d[i] = RoundFloat<T>(v);
+    }
+  }
+  return ippStsNoErr;
+}
+
+// ---- supersampling
+
+template <class T>
+inline T RoundSuper(float v) noexcept {
+  // trunc(sum xFactor yFactor + 0.5), limited to the sample range
+  const float r = v + 0.5f;
+  if (!(r >= 1)) return 0;
+  if (r >= kMax<T>) return static_cast<T>(kMax<T>);
+  return static_cast<T>(static_cast<int>(r));
+}
+
+// Whole-pixel boxes of 8u samples: the area sums are integers below 2^24,
+// which single precision holds exactly, so summing them as integers gives
+// the same sums as the weighted single-precision accumulation.
+template <int C>
+void SuperBoxRows(const TJob<Ipp8u>& J, int bx, int by, float scale, uint32_t* col) {
+  const size_t srcLen = static_cast<size_t>(J.X.Dst) * bx * C;
+  const size_t len = static_cast<size_t>(J.X.Dst) * C;
+  for (int r = 0; r < J.Y.Dst; ++r) {
+    const Ipp8u* s0 = Row(J.Src, J.SrcStep, r * by);
+    for (size_t i = 0; i < srcLen; ++i) col[i] = s0[i];
+    for (int m = 1; m < by; ++m) {
+      const Ipp8u* s = Row(J.Src, J.SrcStep, r * by + m);
+      for (size_t i = 0; i < srcLen; ++i) col[i] += s[i];
+    }
+    Ipp8u* d = Row(J.Dst, J.DstStep, r);
+    if (bx == 2) {
+      for (size_t k = 0; k < static_cast<size_t>(J.X.Dst); ++k)
+        for (int c = 0; c < C; ++c) {
+          const uint32_t sum = col[2 * C * k + c] + col[2 * C * k + C + c];
+          d[k * C + c] = RoundSuper<Ipp8u>(static_cast<float>(sum) * scale);
+        }
+    } else {
+      for (size_t i = 0; i < len; ++i) {
+        const size_t k = i / C, c = i % C;
+        uint32_t sum = 0;
+        for (int m = 0; m < bx; ++m) sum += col[(k * bx + m) * C + c];
+        d[i] = RoundSuper<Ipp8u>(static_cast<float>(sum) * scale);
+      }
+    }
+  }
+}
+
+template <class T, int C>
+IppStatus RunSuper(const TJob<T>& J) {
+  const size_t len = static_cast<size_t>(J.X.Dst) * C;
+  TArena arena;
+  TSuperAxis sx{}, sy{};
+  float *tmp, *acc;
+  uint32_t* col;
+  arena.Reserve(sx.Start, J.X.Dst);
+  arena.Reserve(sx.Count, J.X.Dst);
+  arena.Reserve(sx.Offset, J.X.Dst);
+  arena.Reserve(sx.Weight, SuperWeightCount(J.X));
+  arena.Reserve(sy.Start, J.Y.Dst);
+  arena.Reserve(sy.Count, J.Y.Dst);
+  arena.Reserve(sy.Offset, J.Y.Dst);
+  arena.Reserve(sy.Weight, SuperWeightCount(J.Y));
+  arena.Reserve(tmp, static_cast<int64_t>(len));
+  arena.Reserve(acc, static_cast<int64_t>(len));
+  arena.Reserve(col, static_cast<int64_t>(J.X.Size) * C);
+  if (!arena.Allocate()) return ippStsMemAllocErr;
+  SuperTable(J.X, sx);
+  SuperTable(J.Y, sy);
+  const float scale = static_cast<float>(J.X.Factor * J.Y.Factor);
+  if constexpr (std::is_same_v<T, Ipp8u>) {
+    int bx, by;
+    if (SuperIsBox(J.X, sx, bx) && SuperIsBox(J.Y, sy, by) && bx * by <= 65536) {
+      SuperBoxRows<C>(J, bx, by, scale, col);
+      return ippStsNoErr;
+    }
+  }
+  for (int r = 0; r < J.Y.Dst; ++r) {
+    for (size_t i = 0; i < len; ++i) acc[i] = 0;
+    for (int m = 0; m < sy.Count[r]; ++m) {
+      const T* s = Row(J.Src, J.SrcStep, sy.Start[r] + m);
+      for (int k = 0; k < J.X.Dst; ++k) {
+        const float* w = sx.Weight + sx.Offset[k];
+        const T* p = s + static_cast<size_t>(sx.Start[k]) * C;
+        for (int c = 0; c < C; ++c) {
+          float v = 0;
+          for (int q = 0; q < sx.Count[k]; ++q) v += w[q] * p[q * C + c];
+          tmp[k * C + c] = v;
+        }
+      }
+      const float wy = sy.Weight[sy.Offset[r] + m];
+      for (size_t i = 0; i < len; ++i) acc[i] += wy * tmp[i];
+    }
+    T* d = Row(J.Dst, J.DstStep, r);
+    for (size_t i = 0; i < len; ++i) d[i] = RoundSuper<T>(acc[i] * scale);
+  }
+  return ippStsNoErr;
+}
+
+template <class T, int C>
+IppStatus Run(const TJob<T>& J) {
+  switch (J.Method) {
+    case TMethod::Nearest: return RunNearest<T, C>(J);
+    case TMethod::Linear: return RunLinear<T, C>(J);
+    case TMethod::Cubic: return RunCubic<T, C>(J);
+    case TMethod::Lanczos: return RunLanczos<T, C>(J);
+    case TMethod::Super: return RunSuper<T, C>(J);
+  }
+  return ippStsNoErr;
+}
+
+// ---- checks
+
+// Checks 1 to 6 of every resize entry in their order, then the row steps;
+// on success AMethod is the method the interpolation code names.
+IppStatus CheckArguments(const void* pSrc, IppiSize srcSize, int srcStep, IppiRect srcRoi, const void* pDst,
+                         int dstStep, IppiSize dstRoiSize, double xFactor, double yFactor, int interpolation,
+                         int APixelBytes, TMethod& AMethod) {
+  if (pSrc == nullptr || pDst == nullptr) return ippStsNullPtrErr;
+  if (srcSize.width < 1 || srcSize.height < 1 || srcRoi.x < 0 || srcRoi.y < 0 || srcRoi.width < 1 ||
+      srcRoi.height < 1)
+    return ippStsSizeErr;
+  if (srcRoi.x >= srcSize.width || srcRoi.y >= srcSize.height) return ippStsRoiOutsideSource;
+  if (dstRoiSize.width < 1 || dstRoiSize.height < 1) return ippStsSizeErr;
+  if (!(xFactor > 0) || !(yFactor > 0)) return ippStsResizeFactorErr;  // also NaN
+  if (interpolation == IPPI_INTER_SUPER && xFactor <= 1 && yFactor <= 1) {
+    AMethod = TMethod::Super;
+  } else {
+    switch (interpolation) {
+      case IPPI_INTER_NN: AMethod = TMethod::Nearest; break;
+      case IPPI_INTER_LINEAR: AMethod = TMethod::Linear; break;
+      case IPPI_INTER_CUBIC: AMethod = TMethod::Cubic; break;
+      case IPPI_INTER_LANCZOS: AMethod = TMethod::Lanczos; break;
+      default: return ippStsInterpolationErr;
+    }
+  }
+  // A row step below the row would make rows overlap and the last row run
+  // past the image: refused before anything is read or written.
+  if (StepTooSmall(srcStep, srcSize.width, APixelBytes) || StepTooSmall(dstStep, dstRoiSize.width, APixelBytes))
+    return ippStsStepErr;
+  // Small sources take simpler methods (supersampling is not one of the
+  // windowed kernels and keeps its averaging).
+  if (AMethod != TMethod::Super) {
+    const int small = srcSize.width < srcSize.height ? srcSize.width : srcSize.height;
+    if (AMethod == TMethod::Lanczos && small < 8) AMethod = TMethod::Cubic;
+    if (AMethod == TMethod::Cubic && small < 4) AMethod = TMethod::Linear;
+    if (small < 2) AMethod = TMethod::Nearest;
+  }
+  return ippStsNoErr;
+}
+
+// The destination size rule: s = 1e-7 + factor * size; when trunc(s) is
+// below the destination size, the destination becomes trunc(s), or 1 when
+// s >= 0.5; otherwise the region is too small to give a pixel.
+bool FitDestination(TAxis& A) {
+  const double s = 1e-7 + A.Factor * A.Size;
+  if (s < A.Dst) {
+    const double t = std::trunc(s);
+    if (t >= 1) A.Dst = static_cast<int>(t);
+    else if (s >= 0.5) A.Dst = 1;
+    else return false;
+  }
+  return true;
+}
+
+TAxis MakeAxis(int AImage, int AOrigin, int ARegion, int ADst, double AFactor, Extended AShift) {
+  TAxis a;
+  a.First = -AOrigin;
+  a.Last = AImage - 1 - AOrigin;
+  const int room = AImage - AOrigin;
+  a.Size = ARegion < room ? ARegion : room;
+  a.Dst = ADst;
+  a.Factor = AFactor;
+  a.Shift = AShift;
+  return a;
+}
+
+template <class T, int C>
+IppStatus Resize(const T* pSrc, IppiSize srcSize, int srcStep, IppiRect srcRoi, T* pDst, int dstStep,
+                 IppiSize dstRoiSize, double xFactor, double yFactor, int interpolation) {
+  TMethod method{};
+  const IppStatus st = CheckArguments(pSrc, srcSize, srcStep, srcRoi, pDst, dstStep, dstRoiSize, xFactor, yFactor,
+                                      interpolation, C * static_cast<int>(sizeof(T)), method);
+  if (st != ippStsNoErr) return st;
+  TJob<T> J;
+  J.X = MakeAxis(srcSize.width, srcRoi.x, srcRoi.width, dstRoiSize.width, xFactor, 0);
+  J.Y = MakeAxis(srcSize.height, srcRoi.y, srcRoi.height, dstRoiSize.height, yFactor, 0);
+  if (!FitDestination(J.X) || !FitDestination(J.Y)) return ippStsResizeTooSmallErr;
+  J.Src = Row(pSrc, srcStep, srcRoi.y) + static_cast<size_t>(srcRoi.x) * C;
+  J.SrcStep = srcStep;
+  J.Dst = pDst;
+  J.DstStep = dstStep;
+  J.Method = method;
+  return Run<T, C>(J);
+}
+
+// The centre mapping of one dimension: destination x = 0.5 width +
+// factor (source x - centre). Gives the first written destination index, the
+// count written, and the new region origin and fractional shift of the first
+// written pixel's source position; false when no destination pixel maps into
+// the region.
+bool CentreAxis(int ARoiOrigin, int ARoiSize, int AImage, int ADst, double AFactor, double ACentre, int& AFirst,
+                int& ACount, int& AOrigin, Extended& AShift) {
+  const int room = AImage - ARoiOrigin;
+  const int size = ARoiSize < room ? ARoiSize : room;
+  const Extended half = 0.5L * ADst, f = AFactor, c = ACentre;
+  Extended first = std::ceil(half + f * (ARoiOrigin - c));
+  if (first < 0) first = 0;
+  Extended end = std::ceil(half + f * (static_cast<Extended>(ARoiOrigin) + size - c));
+  if (end > ADst) end = ADst;
+  if (!(end > first)) return false;
+  AFirst = static_cast<int>(first);
+  ACount = static_cast<int>(end) - AFirst;
+  const Extended s = c + (AFirst - half) / f;
+  Extended o = std::floor(s);
+  Extended shift = s - o;
+  if (o < ARoiOrigin) {
+    o = ARoiOrigin;
+    shift = 0;
+  } else if (o > ARoiOrigin + size - 1) {
+    o = ARoiOrigin + size - 1;
+  }
+  AOrigin = static_cast<int>(o);
+  AShift = shift;
+  return true;
+}
+
+}  // namespace
+
+IppStatus ippiResize_8u_C1R(const Ipp8u* pSrc, IppiSize srcSize, int srcStep, IppiRect srcRoi, Ipp8u* pDst,
+                            int dstStep, IppiSize dstRoiSize, double xFactor, double yFactor, int interpolation) {
+  return Resize<Ipp8u, 1>(pSrc, srcSize, srcStep, srcRoi, pDst, dstStep, dstRoiSize, xFactor, yFactor, interpolation);
+}
+IppStatus ippiResize_8u_C3R(const Ipp8u* pSrc, IppiSize srcSize, int srcStep, IppiRect srcRoi, Ipp8u* pDst,
+                            int dstStep, IppiSize dstRoiSize, double xFactor, double yFactor, int interpolation) {
+  return Resize<Ipp8u, 3>(pSrc, srcSize, srcStep, srcRoi, pDst, dstStep, dstRoiSize, xFactor, yFactor, interpolation);
+}
+IppStatus ippiResize_8u_C4R(const Ipp8u* pSrc, IppiSize srcSize, int srcStep, IppiRect srcRoi, Ipp8u* pDst,
+                            int dstStep, IppiSize dstRoiSize, double xFactor, double yFactor, int interpolation) {
+  return Resize<Ipp8u, 4>(pSrc, srcSize, srcStep, srcRoi, pDst, dstStep, dstRoiSize, xFactor, yFactor, interpolation);
+}
+IppStatus ippiResize_16u_C1R(const Ipp16u* pSrc, IppiSize srcSize, int srcStep, IppiRect srcRoi, Ipp16u* pDst,
+                             int dstStep, IppiSize dstRoiSize, double xFactor, double yFactor, int interpolation) {
+  return Resize<Ipp16u, 1>(pSrc, srcSize, srcStep, srcRoi, pDst, dstStep, dstRoiSize, xFactor, yFactor,
+                           interpolation);
+}
+
+IppStatus ippiResizeCenter_8u_C4R(const Ipp8u* pSrc, IppiSize srcSize, int srcStep, IppiRect srcRoi, Ipp8u* pDst,
+                                  int dstStep, IppiSize dstRoiSize, double xFactor, double yFactor, double xCenter,
+                                  double yCenter, int interpolation) {
+  TMethod method{};
+  const IppStatus st = CheckArguments(pSrc, srcSize, srcStep, srcRoi, pDst, dstStep, dstRoiSize, xFactor, yFactor,
+                                      interpolation, 4, method);
+  if (st != ippStsNoErr) return st;
+  // A centre that is not a number maps no pixel anywhere: a size error
+  // rather than a call that silently writes nothing.
+  if (!std::isfinite(xCenter) || !std::isfinite(yCenter)) return ippStsSizeErr;
+  int x0, nx, ox, y0, ny, oy;
+  Extended shx, shy;
+  if (!CentreAxis(srcRoi.x, srcRoi.width, srcSize.width, dstRoiSize.width, xFactor, xCenter, x0, nx, ox, shx) ||
+      !CentreAxis(srcRoi.y, srcRoi.height, srcSize.height, dstRoiSize.height, yFactor, yCenter, y0, ny, oy, shy))
+    return ippStsNoErr;  // the region maps outside the destination: nothing to write
+  // The region from the new origin to the clipped region's far edge.
+  auto rest = [](int AOrigin, int ASize, int AImage, int ANewOrigin) {
+    const int64_t end = static_cast<int64_t>(AOrigin) + ASize;
+    return static_cast<int>((end < AImage ? end : AImage) - ANewOrigin);
+  };
+  TJob<Ipp8u> J;
+  J.X = MakeAxis(srcSize.width, ox, rest(srcRoi.x, srcRoi.width, srcSize.width, ox), nx, xFactor, shx);
+  J.Y = MakeAxis(srcSize.height, oy, rest(srcRoi.y, srcRoi.height, srcSize.height, oy), ny, yFactor, shy);
+  if (!FitDestination(J.X) || !FitDestination(J.Y)) return ippStsResizeTooSmallErr;
+  J.Src = Row(pSrc, srcStep, oy) + static_cast<size_t>(ox) * 4;
+  J.SrcStep = srcStep;
+  J.Dst = Row(pDst, dstStep, y0) + static_cast<size_t>(x0) * 4;
+  J.DstStep = dstStep;
+  J.Method = method;
+  return Run<Ipp8u, 4>(J);
+}
+
+}  // namespace IppInternal
