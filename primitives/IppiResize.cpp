@@ -15,6 +15,8 @@
 // Source indices are relative to the region origin; neighbours are read
 // anywhere inside the source image and never outside it (edge rules use the
 // image border, not the region border).
+#include <immintrin.h>
+
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -317,8 +319,8 @@ template <class T>
 using THRow = std::conditional_t<std::is_same_v<T, Ipp8u>, int16_t, int32_t>;
 
 template <class T, int C>
-void LinearRow(const T* s, const int* xo, const int* xw, int n, THRow<T>* h) noexcept {
-  for (int k = 0; k < n; ++k) {
+void LinearRowScalar(const T* s, const int* xo, const int* xw, int k, int n, THRow<T>* h) noexcept {
+  for (; k < n; ++k) {
     const T* p = s + xo[k];
     const int32_t wr = xw[k], wl = kOne - wr;
     for (int c = 0; c < C; ++c) {
@@ -331,12 +333,83 @@ void LinearRow(const T* s, const int* xo, const int* xw, int n, THRow<T>* h) noe
   }
 }
 
+bool HasAvx2() noexcept {
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has;
+}
+
+// One channel, sixteen columns at a time: a gather of the four bytes at each
+// left neighbour gives p[j] and p[j+1] in its low half; they become the two
+// 16-bit halves of a lane, which one multiply-add weighs. Runs while the
+// four bytes lie inside the image row (k < ASafe); returns the next column.
+__attribute__((target("avx2"))) inline __m256i LinearEightC1(const Ipp8u* s, const int* xo, const int* xw) noexcept {
+  const __m256i idx = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(xo));
+  const __m256i g = _mm256_i32gather_epi32(reinterpret_cast<const int*>(s), idx, 1);
+  const __m256i pair = _mm256_or_si256(_mm256_and_si256(g, _mm256_set1_epi32(0xFF)),
+                                       _mm256_and_si256(_mm256_slli_epi32(g, 8), _mm256_set1_epi32(0xFF0000)));
+  const __m256i wr = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(xw));
+  const __m256i w = _mm256_or_si256(_mm256_sub_epi32(_mm256_set1_epi32(kOne), wr), _mm256_slli_epi32(wr, 16));
+  return _mm256_srai_epi32(_mm256_add_epi32(_mm256_madd_epi16(pair, w), _mm256_set1_epi32(128)), 8);
+}
+__attribute__((target("avx2"))) int LinearRowC1Avx2(const Ipp8u* s, const int* xo, const int* xw, int ASafe,
+                                                    int16_t* h) noexcept {
+  int k = 0;
+  for (; k + 16 <= ASafe; k += 16) {
+    const __m256i packed = _mm256_packs_epi32(LinearEightC1(s, xo + k, xw + k), LinearEightC1(s, xo + k + 8, xw + k + 8));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(h + k), _mm256_permute4x64_epi64(packed, 0xD8));
+  }
+  return k;
+}
+
+// Four channels, one destination pixel per 8-byte load (p[j] and p[j+1]).
+int LinearRowC4Sse2(const Ipp8u* s, const int* xo, const int* xw, int n, int16_t* h) noexcept {
+  const __m128i zero = _mm_setzero_si128(), rnd = _mm_set1_epi32(128);
+  auto one = [&](int k) {
+    __m128i px = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + xo[k])), zero);
+    px = _mm_unpacklo_epi16(px, _mm_srli_si128(px, 8));
+    const int wr = xw[k];
+    const __m128i w = _mm_set1_epi32((wr << 16) | (kOne - wr));
+    return _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(px, w), rnd), 8);
+  };
+  int k = 0;
+  for (; k + 2 <= n; k += 2)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(h + 4 * k), _mm_packs_epi32(one(k), one(k + 1)));
+  return k;
+}
+
+template <class T, int C>
+void LinearRow(const T* s, const int* xo, const int* xw, int n, int ASafe, THRow<T>* h) noexcept {
+  int k = 0;
+  if constexpr (std::is_same_v<T, Ipp8u> && C == 1) {
+    if (HasAvx2()) k = LinearRowC1Avx2(s, xo, xw, ASafe, h);
+  } else if constexpr (std::is_same_v<T, Ipp8u> && C == 4) {
+    k = LinearRowC4Sse2(s, xo, xw, n, h);
+  }
+  (void)ASafe;
+  LinearRowScalar<T, C>(s, xo, xw, k, n, h);
+}
+
+// 8u, sixteen outputs at a time: the pairs (h0, h1) meet the weights
+// (16384 - v, v) in one multiply-add.
+void LinearCombine8u(const int16_t* h0, const int16_t* h1, int v, size_t n, Ipp8u* d) noexcept {
+  const __m128i w = _mm_set1_epi32((v << 16) | (kOne - v)), rnd = _mm_set1_epi32(524288);
+  auto eight = [&](size_t i) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h0 + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h1 + i));
+    const __m128i lo = _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(a, b), w), rnd), 20);
+    const __m128i hi = _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(a, b), w), rnd), 20);
+    return _mm_packs_epi32(lo, hi);
+  };
+  size_t i = 0;
+  for (; i + 16 <= n; i += 16)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_packus_epi16(eight(i), eight(i + 8)));
+  for (; i < n; ++i) d[i] = static_cast<Ipp8u>(((int32_t{h0[i]} << 14) + v * (int32_t{h1[i]} - h0[i]) + 524288) >> 20);
+}
+
 template <class T>
 void LinearCombine(const THRow<T>* h0, const THRow<T>* h1, int v, size_t n, T* d) noexcept {
   if constexpr (std::is_same_v<T, Ipp8u>) {
-    // (16384 - v) h0 + v h1 = 16384 h0 + v (h1 - h0), exactly.
-    for (size_t i = 0; i < n; ++i)
-      d[i] = static_cast<Ipp8u>(((int32_t{h0[i]} << 14) + v * (int32_t{h1[i]} - h0[i]) + 524288) >> 20);
+    LinearCombine8u(h0, h1, v, n, d);
   } else {
     for (size_t i = 0; i < n; ++i)
       d[i] = static_cast<Ipp16u>((int64_t{kOne - v} * h0[i] + int64_t{v} * h1[i] + (int64_t{1} << 27)) >> 28);
@@ -361,7 +434,11 @@ IppStatus RunLinear(const TJob<T>& J) {
   for (int k = 0; k < J.X.Dst; ++k) xo[k] *= C;
   tags[0] = tags[1] = INT32_MIN;
   TRowCache<THRow<T>> cache{rows, tags, 2, len};
-  auto fill = [&](int ARow, THRow<T>* h) { LinearRow<T, C>(Row(J.Src, J.SrcStep, ARow), xo, xw, J.X.Dst, h); };
+  // Columns whose four bytes from the left neighbour on lie inside the
+  // image row (for the one-channel gather).
+  int safe = J.X.Dst;
+  while (safe > 0 && xo[safe - 1] + 3 > J.X.Last * C) --safe;
+  auto fill = [&](int ARow, THRow<T>* h) { LinearRow<T, C>(Row(J.Src, J.SrcStep, ARow), xo, xw, J.X.Dst, safe, h); };
   for (int r = 0; r < J.Y.Dst; ++r) {
     const THRow<T>* h0 = cache.Get(yi[r], fill);
     const THRow<T>* h1 = cache.Get(yi[r] + 1, fill);
