@@ -547,6 +547,58 @@ inline T RoundSuper(float v) noexcept {
   return static_cast<T>(static_cast<int>(r));
 }
 
+// trunc(sum scale + 0.5) of eight 16-bit sums, in single precision as the
+// scalar path computes it.
+inline __m128i RoundFloatSums(__m128i sums, __m128 scale) noexcept {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128 half = _mm_set1_ps(0.5f);
+  const __m128 lo = _mm_add_ps(_mm_mul_ps(_mm_cvtepi32_ps(_mm_unpacklo_epi16(sums, zero)), scale), half);
+  const __m128 hi = _mm_add_ps(_mm_mul_ps(_mm_cvtepi32_ps(_mm_unpackhi_epi16(sums, zero)), scale), half);
+  return _mm_packs_epi32(_mm_cvttps_epi32(lo), _mm_cvttps_epi32(hi));
+}
+
+// With the scale exactly 0.25 (factors 0.5 by 0.5) the single-precision
+// rounding of a sum s below 2^10 is exact: trunc(s * 0.25 + 0.5) is
+// (s + 2) >> 2.
+inline __m128i RoundQuarterSums(__m128i sums) noexcept { return _mm_srli_epi16(_mm_add_epi16(sums, _mm_set1_epi16(2)), 2); }
+
+// 2 x 2 boxes, sixteen one-channel or four four-channel destination pixels
+// at a time; returns the next destination pixel.
+template <int C>
+int SuperBox2x2Row(const Ipp8u* a, const Ipp8u* b, int n, float AScale, Ipp8u* d) noexcept {
+  const __m128 scale = _mm_set1_ps(AScale);
+  const bool quarter = AScale == 0.25f;
+  auto RoundSums = [&](__m128i sums, __m128 sc) { return quarter ? RoundQuarterSums(sums) : RoundFloatSums(sums, sc); };
+  const __m128i zero = _mm_setzero_si128();
+  int k = 0;
+  if constexpr (C == 1) {
+    const __m128i mask = _mm_set1_epi16(0xFF);
+    auto pairs = [&](const Ipp8u* p) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      return _mm_add_epi16(_mm_and_si128(v, mask), _mm_srli_epi16(v, 8));
+    };
+    for (; k + 16 <= n; k += 16) {
+      const __m128i s0 = _mm_add_epi16(pairs(a + 2 * k), pairs(b + 2 * k));
+      const __m128i s1 = _mm_add_epi16(pairs(a + 2 * k + 16), pairs(b + 2 * k + 16));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + k), _mm_packus_epi16(RoundSums(s0, scale), RoundSums(s1, scale)));
+    }
+  } else if constexpr (C == 4) {
+    // Two destination pixels from 16 source bytes: pixel pairs summed.
+    auto pairs = [&](const Ipp8u* p) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      const __m128i lo = _mm_unpacklo_epi8(v, zero), hi = _mm_unpackhi_epi8(v, zero);
+      return _mm_unpacklo_epi64(_mm_add_epi16(lo, _mm_srli_si128(lo, 8)), _mm_add_epi16(hi, _mm_srli_si128(hi, 8)));
+    };
+    for (; k + 4 <= n; k += 4) {
+      const __m128i s0 = _mm_add_epi16(pairs(a + 8 * k), pairs(b + 8 * k));
+      const __m128i s1 = _mm_add_epi16(pairs(a + 8 * k + 16), pairs(b + 8 * k + 16));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * k),
+                       _mm_packus_epi16(RoundSums(s0, scale), RoundSums(s1, scale)));
+    }
+  }
+  return k;
+}
+
 // Whole-pixel boxes of 8u samples: the area sums are integers below 2^24,
 // which single precision holds exactly, so summing them as integers gives
 // the same sums as the weighted single-precision accumulation.
@@ -556,6 +608,16 @@ void SuperBoxRows(const TJob<Ipp8u>& J, int bx, int by, float scale, uint32_t* c
   const size_t len = static_cast<size_t>(J.X.Dst) * C;
   for (int r = 0; r < J.Y.Dst; ++r) {
     const Ipp8u* s0 = Row(J.Src, J.SrcStep, r * by);
+    if (bx == 2 && by == 2 && C != 3) {
+      Ipp8u* d = Row(J.Dst, J.DstStep, r);
+      const Ipp8u* s1 = Row(J.Src, J.SrcStep, r * by + 1);
+      for (int k = SuperBox2x2Row<C>(s0, s1, J.X.Dst, scale, d); k < J.X.Dst; ++k)
+        for (int c = 0; c < C; ++c) {
+          const uint32_t sum = s0[2 * C * k + c] + s0[2 * C * k + C + c] + s1[2 * C * k + c] + s1[2 * C * k + C + c];
+          d[k * C + c] = RoundSuper<Ipp8u>(static_cast<float>(sum) * scale);
+        }
+      continue;
+    }
     for (size_t i = 0; i < srcLen; ++i) col[i] = s0[i];
     for (int m = 1; m < by; ++m) {
       const Ipp8u* s = Row(J.Src, J.SrcStep, r * by + m);
