@@ -377,16 +377,58 @@ int LinearRowC4Sse2(const Ipp8u* s, const int* xo, const int* xw, int n, int16_t
   return k;
 }
 
+// Four channels, two destination pixels per 256-bit register, one in each
+// half: the 8-byte loads are widened to 16 bits and paired in-lane.
+__attribute__((target("avx2"))) inline __m256i LinearTwoC4(const Ipp8u* s, const int* xo, const int* xw) noexcept {
+  const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + xo[0]));
+  const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + xo[1]));
+  __m256i x = _mm256_cvtepu8_epi16(_mm_unpacklo_epi64(a, b));
+  x = _mm256_unpacklo_epi16(x, _mm256_srli_si256(x, 8));
+  const __m256i wr = _mm256_permutevar8x32_epi32(
+      _mm256_castsi128_si256(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(xw))), _mm256_set_epi32(1, 1, 1, 1, 0, 0, 0, 0));
+  const __m256i w = _mm256_or_si256(_mm256_sub_epi32(_mm256_set1_epi32(kOne), wr), _mm256_slli_epi32(wr, 16));
+  return _mm256_srai_epi32(_mm256_add_epi32(_mm256_madd_epi16(x, w), _mm256_set1_epi32(128)), 8);
+}
+__attribute__((target("avx2"))) int LinearRowC4Avx2(const Ipp8u* s, const int* xo, const int* xw, int n,
+                                                    int16_t* h) noexcept {
+  int k = 0;
+  for (; k + 4 <= n; k += 4) {
+    const __m256i packed = _mm256_packs_epi32(LinearTwoC4(s, xo + k, xw + k), LinearTwoC4(s, xo + k + 2, xw + k + 2));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(h + 4 * k), _mm256_permute4x64_epi64(packed, 0xD8));
+  }
+  return k;
+}
+
 template <class T, int C>
 void LinearRow(const T* s, const int* xo, const int* xw, int n, int ASafe, THRow<T>* h) noexcept {
   int k = 0;
   if constexpr (std::is_same_v<T, Ipp8u> && C == 1) {
     if (HasAvx2()) k = LinearRowC1Avx2(s, xo, xw, ASafe, h);
   } else if constexpr (std::is_same_v<T, Ipp8u> && C == 4) {
-    k = LinearRowC4Sse2(s, xo, xw, n, h);
+    k = HasAvx2() ? LinearRowC4Avx2(s, xo, xw, n, h) : 0;
+    k += LinearRowC4Sse2(s, xo + k, xw + k, n - k, h + 4 * k);
   }
   (void)ASafe;
   LinearRowScalar<T, C>(s, xo, xw, k, n, h);
+}
+
+__attribute__((target("avx2"))) inline __m256i CombineSixteen(const int16_t* h0, const int16_t* h1, __m256i w) noexcept {
+  const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(h0));
+  const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(h1));
+  const __m256i rnd = _mm256_set1_epi32(524288);
+  const __m256i lo = _mm256_srai_epi32(_mm256_add_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi16(a, b), w), rnd), 20);
+  const __m256i hi = _mm256_srai_epi32(_mm256_add_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi16(a, b), w), rnd), 20);
+  return _mm256_packs_epi32(lo, hi);  // in-lane unpack and pack keep the order
+}
+__attribute__((target("avx2"))) size_t LinearCombine8uAvx2(const int16_t* h0, const int16_t* h1, int v, size_t n,
+                                                           Ipp8u* d) noexcept {
+  const __m256i w = _mm256_set1_epi32((v << 16) | (kOne - v));
+  size_t i = 0;
+  for (; i + 32 <= n; i += 32) {
+    const __m256i r = _mm256_packus_epi16(CombineSixteen(h0 + i, h1 + i, w), CombineSixteen(h0 + i + 16, h1 + i + 16, w));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), _mm256_permute4x64_epi64(r, 0xD8));
+  }
+  return i;
 }
 
 // 8u, sixteen outputs at a time: the pairs (h0, h1) meet the weights
@@ -400,7 +442,7 @@ void LinearCombine8u(const int16_t* h0, const int16_t* h1, int v, size_t n, Ipp8
     const __m128i hi = _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(a, b), w), rnd), 20);
     return _mm_packs_epi32(lo, hi);
   };
-  size_t i = 0;
+  size_t i = HasAvx2() ? LinearCombine8uAvx2(h0, h1, v, n, d) : 0;
   for (; i + 16 <= n; i += 16)
     _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_packus_epi16(eight(i), eight(i + 8)));
   for (; i < n; ++i) d[i] = static_cast<Ipp8u>(((int32_t{h0[i]} << 14) + v * (int32_t{h1[i]} - h0[i]) + 524288) >> 20);
