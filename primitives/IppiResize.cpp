@@ -166,7 +166,8 @@ void LanczosTable(const TAxis& A, int* AIndex, float* AWeight) {
   });
 }
 
-// Supersampling: destination index k covers source [k / f, (k + 1) / f),
+// Supersampling: destination index k covers source [k / f, (k + 1) / f)
+// (moved by the shift of the centre mapping),
 // partial pixels weighted by the covered fraction. An area that reaches past
 // the region (the destination size rule can leave up to half a pixel of
 // area outside it) is cut at the region's end and its weights are scaled up
@@ -183,7 +184,7 @@ void SuperTable(const TAxis& A, const TSuperAxis& S) {
   const Extended n = A.Size;
   int o = 0;
   for (int k = 0; k < A.Dst; ++k) {
-    const Extended a = k * inv, b = (k + 1) * inv;
+    const Extended a = A.Shift + k * inv, b = A.Shift + (k + 1) * inv;
     const Extended e = b < n ? b : n;
     const Extended scale = b > n ? (b - a) / (e - a) : 1;
     int i0 = static_cast<int>(std::floor(a));
