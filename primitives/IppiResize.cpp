@@ -338,6 +338,10 @@ bool HasAvx2() noexcept {
   static const bool has = __builtin_cpu_supports("avx2");
   return has;
 }
+bool HasSsse3() noexcept {
+  static const bool has = __builtin_cpu_supports("ssse3");
+  return has;
+}
 
 // One channel, sixteen columns at a time: a gather of the four bytes at each
 // left neighbour gives p[j] and p[j+1] in its low half; they become the two
@@ -351,6 +355,12 @@ __attribute__((target("avx2"))) inline __m256i LinearEightC1(const Ipp8u* s, con
   const __m256i wr = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(xw));
   const __m256i w = _mm256_or_si256(_mm256_sub_epi32(_mm256_set1_epi32(kOne), wr), _mm256_slli_epi32(wr, 16));
   return _mm256_srai_epi32(_mm256_add_epi32(_mm256_madd_epi16(pair, w), _mm256_set1_epi32(128)), 8);
+}
+__attribute__((target("avx2"))) void LinearRowC1Avx2Eight(const Ipp8u* s, const int* xo, const int* xw,
+                                                          int16_t* h) noexcept {
+  const __m256i r = LinearEightC1(s, xo, xw);
+  const __m128i packed = _mm_packs_epi32(_mm256_castsi256_si128(r), _mm256_extracti128_si256(r, 1));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(h), packed);
 }
 __attribute__((target("avx2"))) int LinearRowC1Avx2(const Ipp8u* s, const int* xo, const int* xw, int ASafe,
                                                     int16_t* h) noexcept {
@@ -400,16 +410,70 @@ __attribute__((target("avx2"))) int LinearRowC4Avx2(const Ipp8u* s, const int* x
   return k;
 }
 
+// One channel without gathers: where the 8 pairs (p[j], p[j+1]) of a block
+// of 8 destination columns lie within 16 bytes of the block's first left
+// neighbour (every enlargement, and reductions down to about one half), one
+// load and one byte shuffle fetch them. The plan holds, per block, the
+// offset of that load (-1 when the block does not fit) and its shuffle.
+struct TShufflePlan {
+  int* Base;
+  Ipp8u* Mask;  // 16 bytes per block
+  int Blocks;
+};
+void MakeShufflePlan(const int* xo, int n, int ALast, TShufflePlan& P) {
+  P.Blocks = n / 8;
+  for (int b = 0; b < P.Blocks; ++b) {
+    const int* o = xo + 8 * b;
+    const bool fits = o[7] + 1 - o[0] <= 15 && o[0] + 15 <= ALast;
+    P.Base[b] = fits ? o[0] : -1;
+    for (int i = 0; i < 8; ++i) {
+      P.Mask[16 * b + 2 * i] = static_cast<Ipp8u>(fits ? o[i] - o[0] : 0);
+      P.Mask[16 * b + 2 * i + 1] = static_cast<Ipp8u>(fits ? o[i] + 1 - o[0] : 0);
+    }
+  }
+}
+
+__attribute__((target("ssse3"))) inline __m128i LinearPairsC1(__m128i pairs, const int* xw) noexcept {
+  const __m128i wr = _mm_loadu_si128(reinterpret_cast<const __m128i*>(xw));
+  const __m128i w = _mm_or_si128(_mm_sub_epi32(_mm_set1_epi32(kOne), wr), _mm_slli_epi32(wr, 16));
+  return _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(pairs, w), _mm_set1_epi32(128)), 8);
+}
+__attribute__((target("ssse3"))) int LinearRowC1Ssse3(const Ipp8u* s, const int* xo, const int* xw, int ASafe,
+                                                     const TShufflePlan& P, int16_t* h) noexcept {
+  const __m128i zero = _mm_setzero_si128();
+  int b = 0;
+  for (; b < P.Blocks; ++b) {
+    const int k = 8 * b;
+    if (P.Base[b] < 0) {
+      if (HasAvx2() && k + 8 <= ASafe) {
+        LinearRowC1Avx2Eight(s, xo + k, xw + k, h + k);
+      } else {
+        LinearRowScalar<Ipp8u, 1>(s, xo, xw, k, k + 8, h);
+      }
+      continue;
+    }
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + P.Base[b]));
+    const __m128i pairs = _mm_shuffle_epi8(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(P.Mask + 16 * b)));
+    const __m128i lo = LinearPairsC1(_mm_unpacklo_epi8(pairs, zero), xw + k);
+    const __m128i hi = LinearPairsC1(_mm_unpackhi_epi8(pairs, zero), xw + k + 4);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(h + k), _mm_packs_epi32(lo, hi));
+  }
+  return 8 * b;
+}
+
 template <class T, int C>
-void LinearRow(const T* s, const int* xo, const int* xw, int n, int ASafe, THRow<T>* h) noexcept {
+void LinearRow(const T* s, const int* xo, const int* xw, int n, int ASafe, const TShufflePlan* APlan,
+               THRow<T>* h) noexcept {
   int k = 0;
   if constexpr (std::is_same_v<T, Ipp8u> && C == 1) {
-    if (HasAvx2()) k = LinearRowC1Avx2(s, xo, xw, ASafe, h);
+    if (APlan != nullptr) k = LinearRowC1Ssse3(s, xo, xw, ASafe, *APlan, h);
+    else if (HasAvx2()) k = LinearRowC1Avx2(s, xo, xw, ASafe, h);
   } else if constexpr (std::is_same_v<T, Ipp8u> && C == 4) {
     k = HasAvx2() ? LinearRowC4Avx2(s, xo, xw, n, h) : 0;
     k += LinearRowC4Sse2(s, xo + k, xw + k, n - k, h + 4 * k);
   }
   (void)ASafe;
+  (void)APlan;
   LinearRowScalar<T, C>(s, xo, xw, k, n, h);
 }
 
@@ -471,6 +535,11 @@ IppStatus RunLinear(const TJob<T>& J) {
   arena.Reserve(yw, J.Y.Dst);
   arena.Reserve(tags, 2);
   arena.Reserve(rows, 2 * static_cast<int64_t>(len));
+  TShufflePlan shuffle{};
+  if constexpr (std::is_same_v<T, Ipp8u> && C == 1) {
+    arena.Reserve(shuffle.Base, J.X.Dst / 8 + 1);
+    arena.Reserve(shuffle.Mask, 2 * static_cast<int64_t>(J.X.Dst) + 16);
+  }
   if (!arena.Allocate()) return ippStsMemAllocErr;
   LinearTable(J.X, xo, xw);
   LinearTable(J.Y, yi, yw);
@@ -481,7 +550,17 @@ IppStatus RunLinear(const TJob<T>& J) {
   // image row (for the one-channel gather).
   int safe = J.X.Dst;
   while (safe > 0 && xo[safe - 1] + 3 > J.X.Last * C) --safe;
-  auto fill = [&](int ARow, THRow<T>* h) { LinearRow<T, C>(Row(J.Src, J.SrcStep, ARow), xo, xw, J.X.Dst, safe, h); };
+  const TShufflePlan* plan = nullptr;
+  if constexpr (std::is_same_v<T, Ipp8u> && C == 1) {
+    if (HasSsse3()) {
+      shuffle.Blocks = 0;
+      MakeShufflePlan(xo, J.X.Dst, J.X.Last, shuffle);
+      plan = &shuffle;
+    }
+  }
+  auto fill = [&](int ARow, THRow<T>* h) {
+    LinearRow<T, C>(Row(J.Src, J.SrcStep, ARow), xo, xw, J.X.Dst, safe, plan, h);
+  };
   for (int r = 0; r < J.Y.Dst; ++r) {
     const THRow<T>* h0 = cache.Get(yi[r], fill);
     const THRow<T>* h1 = cache.Get(yi[r] + 1, fill);
