@@ -356,7 +356,7 @@ __attribute__((target("avx2"))) inline __m256i LinearEightC1(const Ipp8u* s, con
   const __m256i w = _mm256_or_si256(_mm256_sub_epi32(_mm256_set1_epi32(kOne), wr), _mm256_slli_epi32(wr, 16));
   return _mm256_srai_epi32(_mm256_add_epi32(_mm256_madd_epi16(pair, w), _mm256_set1_epi32(128)), 8);
 }
-__attribute__((target("avx2"))) void LinearRowC1Avx2Eight(const Ipp8u* s, const int* xo, const int* xw,
+__attribute__((target("avx2"))) inline void LinearRowC1Avx2Eight(const Ipp8u* s, const int* xo, const int* xw,
                                                           int16_t* h) noexcept {
   const __m256i r = LinearEightC1(s, xo, xw);
   const __m128i packed = _mm_packs_epi32(_mm256_castsi256_si128(r), _mm256_extracti128_si256(r, 1));
@@ -417,10 +417,12 @@ __attribute__((target("avx2"))) int LinearRowC4Avx2(const Ipp8u* s, const int* x
 // offset of that load (-1 when the block does not fit) and its shuffle.
 struct TShufflePlan {
   int* Base;
-  Ipp8u* Mask;  // 16 bytes per block
+  Ipp8u* Mask;    // 16 bytes per block
+  int32_t* Pair;  // per column the weights (16384 - w, w) as two 16-bit halves
   int Blocks;
 };
-void MakeShufflePlan(const int* xo, int n, int ALast, TShufflePlan& P) {
+void MakeShufflePlan(const int* xo, const int* xw, int n, int ALast, TShufflePlan& P) {
+  for (int k = 0; k < n; ++k) P.Pair[k] = static_cast<int32_t>(static_cast<uint32_t>(xw[k]) << 16 | static_cast<uint32_t>(kOne - xw[k]));
   P.Blocks = n / 8;
   for (int b = 0; b < P.Blocks; ++b) {
     const int* o = xo + 8 * b;
@@ -433,30 +435,65 @@ void MakeShufflePlan(const int* xo, int n, int ALast, TShufflePlan& P) {
   }
 }
 
-__attribute__((target("ssse3"))) inline __m128i LinearPairsC1(__m128i pairs, const int* xw) noexcept {
-  const __m128i wr = _mm_loadu_si128(reinterpret_cast<const __m128i*>(xw));
-  const __m128i w = _mm_or_si128(_mm_sub_epi32(_mm_set1_epi32(kOne), wr), _mm_slli_epi32(wr, 16));
+__attribute__((target("ssse3"))) inline __m128i LinearPairsC1(__m128i pairs, const int32_t* wp) noexcept {
+  const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(wp));
   return _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(pairs, w), _mm_set1_epi32(128)), 8);
 }
-__attribute__((target("ssse3"))) int LinearRowC1Ssse3(const Ipp8u* s, const int* xo, const int* xw, int ASafe,
-                                                     const TShufflePlan& P, int16_t* h) noexcept {
+// Two fitting blocks at once, one in each half of a 256-bit register.
+__attribute__((target("avx2"), always_inline)) inline void LinearTwoBlocksC1(const Ipp8u* s, const TShufflePlan& P, int b,
+                                                              int16_t* h) noexcept {
+  const int k = 8 * b;
+  const __m256i v = _mm256_inserti128_si256(
+      _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + P.Base[b]))),
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + P.Base[b + 1])), 1);
+  const __m256i pairs = _mm256_shuffle_epi8(v, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(P.Mask + 16 * b)));
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i wa = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(P.Pair + k));
+  const __m256i wb = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(P.Pair + k + 8));
+  const __m256i rnd = _mm256_set1_epi32(128);
+  // In-lane unpacking: the low halves hold columns k..k+3 and k+8..k+11.
+  const __m256i lo = _mm256_srai_epi32(
+      _mm256_add_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi8(pairs, zero), _mm256_permute2x128_si256(wa, wb, 0x20)), rnd), 8);
+  const __m256i hi = _mm256_srai_epi32(
+      _mm256_add_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi8(pairs, zero), _mm256_permute2x128_si256(wa, wb, 0x31)), rnd), 8);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(h + k), _mm256_packs_epi32(lo, hi));
+}
+__attribute__((target("ssse3"))) inline void LinearBlockC1(const Ipp8u* s, const TShufflePlan& P, int b,
+                                                          int16_t* h) noexcept {
+  const int k = 8 * b;
   const __m128i zero = _mm_setzero_si128();
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + P.Base[b]));
+  const __m128i pairs = _mm_shuffle_epi8(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(P.Mask + 16 * b)));
+  const __m128i lo = LinearPairsC1(_mm_unpacklo_epi8(pairs, zero), P.Pair + k);
+  const __m128i hi = LinearPairsC1(_mm_unpackhi_epi8(pairs, zero), P.Pair + k + 4);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(h + k), _mm_packs_epi32(lo, hi));
+}
+// The blocks of the plan in order; a block that does not fit takes the gather
+// (AVX2, while inside the row) or the scalar loop. Returns the next column.
+__attribute__((target("ssse3"))) int LinearRowC1Ssse3(const Ipp8u* s, const int* xo, const int* xw,
+                                                     const TShufflePlan& P, int16_t* h) noexcept {
+  for (int b = 0; b < P.Blocks; ++b) {
+    if (P.Base[b] >= 0) LinearBlockC1(s, P, b, h);
+    else LinearRowScalar<Ipp8u, 1>(s, xo, xw, 8 * b, 8 * b + 8, h);
+  }
+  return 8 * P.Blocks;
+}
+__attribute__((target("avx2"))) int LinearRowC1PlanAvx2(const Ipp8u* s, const int* xo, const int* xw, int ASafe,
+                                                        const TShufflePlan& P, int16_t* h) noexcept {
+  const int blocks = P.Blocks;
+  const int* base = P.Base;
   int b = 0;
-  for (; b < P.Blocks; ++b) {
+  while (b < blocks) {
     const int k = 8 * b;
-    if (P.Base[b] < 0) {
-      if (HasAvx2() && k + 8 <= ASafe) {
-        LinearRowC1Avx2Eight(s, xo + k, xw + k, h + k);
-      } else {
-        LinearRowScalar<Ipp8u, 1>(s, xo, xw, k, k + 8, h);
-      }
+    if (b + 2 <= blocks && base[b] >= 0 && base[b + 1] >= 0) {
+      LinearTwoBlocksC1(s, P, b, h);
+      b += 2;
       continue;
     }
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + P.Base[b]));
-    const __m128i pairs = _mm_shuffle_epi8(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(P.Mask + 16 * b)));
-    const __m128i lo = LinearPairsC1(_mm_unpacklo_epi8(pairs, zero), xw + k);
-    const __m128i hi = LinearPairsC1(_mm_unpackhi_epi8(pairs, zero), xw + k + 4);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(h + k), _mm_packs_epi32(lo, hi));
+    if (base[b] >= 0) LinearBlockC1(s, P, b, h);
+    else if (k + 8 <= ASafe) LinearRowC1Avx2Eight(s, xo + k, xw + k, h + k);
+    else LinearRowScalar<Ipp8u, 1>(s, xo, xw, k, k + 8, h);
+    ++b;
   }
   return 8 * b;
 }
@@ -466,7 +503,9 @@ void LinearRow(const T* s, const int* xo, const int* xw, int n, int ASafe, const
                THRow<T>* h) noexcept {
   int k = 0;
   if constexpr (std::is_same_v<T, Ipp8u> && C == 1) {
-    if (APlan != nullptr) k = LinearRowC1Ssse3(s, xo, xw, ASafe, *APlan, h);
+    if (APlan != nullptr) {
+      k = HasAvx2() ? LinearRowC1PlanAvx2(s, xo, xw, ASafe, *APlan, h) : LinearRowC1Ssse3(s, xo, xw, *APlan, h);
+    }
     else if (HasAvx2()) k = LinearRowC1Avx2(s, xo, xw, ASafe, h);
   } else if constexpr (std::is_same_v<T, Ipp8u> && C == 4) {
     k = HasAvx2() ? LinearRowC4Avx2(s, xo, xw, n, h) : 0;
@@ -539,6 +578,7 @@ IppStatus RunLinear(const TJob<T>& J) {
   if constexpr (std::is_same_v<T, Ipp8u> && C == 1) {
     arena.Reserve(shuffle.Base, J.X.Dst / 8 + 1);
     arena.Reserve(shuffle.Mask, 2 * static_cast<int64_t>(J.X.Dst) + 16);
+    arena.Reserve(shuffle.Pair, J.X.Dst);
   }
   if (!arena.Allocate()) return ippStsMemAllocErr;
   LinearTable(J.X, xo, xw);
@@ -554,7 +594,7 @@ IppStatus RunLinear(const TJob<T>& J) {
   if constexpr (std::is_same_v<T, Ipp8u> && C == 1) {
     if (HasSsse3()) {
       shuffle.Blocks = 0;
-      MakeShufflePlan(xo, J.X.Dst, J.X.Last, shuffle);
+      MakeShufflePlan(xo, xw, J.X.Dst, J.X.Last, shuffle);
       plan = &shuffle;
     }
   }
