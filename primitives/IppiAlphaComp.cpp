@@ -107,11 +107,6 @@ FR_AVX2 int ComposeRowAvx2(const Ipp8u* s1, const Ipp8u* s2, Ipp8u* d, int w) no
   return x;
 }
 
-bool HasAvx2() noexcept {
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has;
-}
-
 // Two pixels at a time in 16-bit lanes: colours and alpha are composed
 // separately and merged by a lane mask.
 template <int T, bool Premul>
@@ -131,7 +126,7 @@ inline __m128i ComposeTwo(__m128i a, __m128i b) noexcept {
 
 template <int T, bool Premul>
 void ComposeRow(const Ipp8u* s1, const Ipp8u* s2, Ipp8u* d, int w) noexcept {
-  int x = HasAvx2() ? ComposeRowAvx2<T, Premul>(s1, s2, d, w) : 0;
+  int x = IppiCommon::UseAvx2() ? ComposeRowAvx2<T, Premul>(s1, s2, d, w) : 0;
   const __m128i zero = _mm_setzero_si128();
   for (; x + 4 <= w; x += 4) {
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s1 + 4 * x));

@@ -24,3 +24,15 @@ inline T* Row(T* ABase, int AStep, int ARow) noexcept {
 }
 
 }  // namespace IppiCommon
+
+namespace IppiCommon {
+
+// The instruction sets beyond SSE2 that the image kernels take when the
+// processor has them (checked once). The environment variable
+// FR_PRIMITIVES_DISABLE_SIMD may name sets to leave unused ("avx2", "ssse3",
+// separated by commas), so that the SSE2 and SSSE3 paths can be tested on a
+// processor that has more; the results are the same either way.
+bool UseAvx2() noexcept;
+bool UseSsse3() noexcept;
+
+}  // namespace IppiCommon

@@ -114,17 +114,12 @@ __attribute__((target("ssse3"))) int SwapReversed3Ssse3(Ipp8u* a, Ipp8u* b, int 
   return x;
 }
 
-bool HasSsse3() noexcept {
-  static const bool has = __builtin_cpu_supports("ssse3");
-  return has;
-}
-
 void ReverseCopy3(const Ipp8u* src, Ipp8u* dst, int w) noexcept {
-  int x = HasSsse3() ? ReverseCopy3Ssse3(src, dst, w) : 0;
+  int x = IppiCommon::UseSsse3() ? ReverseCopy3Ssse3(src, dst, w) : 0;
   for (; x < w; ++x) std::memcpy(dst + 3 * x, src + 3 * (w - 1 - x), 3);
 }
 void SwapReversed3(Ipp8u* a, Ipp8u* b, int w, int n) noexcept {
-  int x = HasSsse3() ? SwapReversed3Ssse3(a, b, w, n) : 0;
+  int x = IppiCommon::UseSsse3() ? SwapReversed3Ssse3(a, b, w, n) : 0;
   for (; x < n; ++x) SwapPixel<3>(a + 3 * x, b + 3 * (w - 1 - x));
 }
 

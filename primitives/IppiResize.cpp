@@ -334,15 +334,6 @@ void LinearRowScalar(const T* s, const int* xo, const int* xw, int k, int n, THR
   }
 }
 
-bool HasAvx2() noexcept {
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has;
-}
-bool HasSsse3() noexcept {
-  static const bool has = __builtin_cpu_supports("ssse3");
-  return has;
-}
-
 // One channel, sixteen columns at a time: a gather of the four bytes at each
 // left neighbour gives p[j] and p[j+1] in its low half; they become the two
 // 16-bit halves of a lane, which one multiply-add weighs. Runs while the
@@ -504,11 +495,11 @@ void LinearRow(const T* s, const int* xo, const int* xw, int n, int ASafe, const
   int k = 0;
   if constexpr (std::is_same_v<T, Ipp8u> && C == 1) {
     if (APlan != nullptr) {
-      k = HasAvx2() ? LinearRowC1PlanAvx2(s, xo, xw, ASafe, *APlan, h) : LinearRowC1Ssse3(s, xo, xw, *APlan, h);
+      k = IppiCommon::UseAvx2() ? LinearRowC1PlanAvx2(s, xo, xw, ASafe, *APlan, h) : LinearRowC1Ssse3(s, xo, xw, *APlan, h);
     }
-    else if (HasAvx2()) k = LinearRowC1Avx2(s, xo, xw, ASafe, h);
+    else if (IppiCommon::UseAvx2()) k = LinearRowC1Avx2(s, xo, xw, ASafe, h);
   } else if constexpr (std::is_same_v<T, Ipp8u> && C == 4) {
-    k = HasAvx2() ? LinearRowC4Avx2(s, xo, xw, n, h) : 0;
+    k = IppiCommon::UseAvx2() ? LinearRowC4Avx2(s, xo, xw, n, h) : 0;
     k += LinearRowC4Sse2(s, xo + k, xw + k, n - k, h + 4 * k);
   }
   (void)ASafe;
@@ -546,7 +537,7 @@ void LinearCombine8u(const int16_t* h0, const int16_t* h1, int v, size_t n, Ipp8
     const __m128i hi = _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(a, b), w), rnd), 20);
     return _mm_packs_epi32(lo, hi);
   };
-  size_t i = HasAvx2() ? LinearCombine8uAvx2(h0, h1, v, n, d) : 0;
+  size_t i = IppiCommon::UseAvx2() ? LinearCombine8uAvx2(h0, h1, v, n, d) : 0;
   for (; i + 16 <= n; i += 16)
     _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_packus_epi16(eight(i), eight(i + 8)));
   for (; i < n; ++i) d[i] = static_cast<Ipp8u>(((int32_t{h0[i]} << 14) + v * (int32_t{h1[i]} - h0[i]) + 524288) >> 20);
@@ -592,7 +583,7 @@ IppStatus RunLinear(const TJob<T>& J) {
   while (safe > 0 && xo[safe - 1] + 3 > J.X.Last * C) --safe;
   const TShufflePlan* plan = nullptr;
   if constexpr (std::is_same_v<T, Ipp8u> && C == 1) {
-    if (HasSsse3()) {
+    if (IppiCommon::UseSsse3()) {
       shuffle.Blocks = 0;
       MakeShufflePlan(xo, xw, J.X.Dst, J.X.Last, shuffle);
       plan = &shuffle;
