@@ -380,59 +380,71 @@ int LinearRowC4Sse2(const Ipp8u* s, const int* xo, const int* xw, int n, int16_t
 }
 
 // Four channels, two destination pixels per 256-bit register, one in each
-// half: the 8-byte loads are widened to 16 bits and paired in-lane.
-__attribute__((target("avx2"))) inline __m256i LinearTwoC4(const Ipp8u* s, const int* xo, const int* xw) noexcept {
+// half: the 8-byte loads are widened to 16 bits and paired in-lane, and the
+// weight pairs come from a table that repeats them for the four channels.
+__attribute__((target("avx2"))) inline __m256i LinearTwoC4(const Ipp8u* s, const int* xo, const int32_t* wp4) noexcept {
   const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + xo[0]));
   const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + xo[1]));
   __m256i x = _mm256_cvtepu8_epi16(_mm_unpacklo_epi64(a, b));
   x = _mm256_unpacklo_epi16(x, _mm256_srli_si256(x, 8));
-  const __m256i wr = _mm256_permutevar8x32_epi32(
-      _mm256_castsi128_si256(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(xw))), _mm256_set_epi32(1, 1, 1, 1, 0, 0, 0, 0));
-  const __m256i w = _mm256_or_si256(_mm256_sub_epi32(_mm256_set1_epi32(kOne), wr), _mm256_slli_epi32(wr, 16));
+  const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(wp4));
   return _mm256_srai_epi32(_mm256_add_epi32(_mm256_madd_epi16(x, w), _mm256_set1_epi32(128)), 8);
 }
-__attribute__((target("avx2"))) int LinearRowC4Avx2(const Ipp8u* s, const int* xo, const int* xw, int n,
+__attribute__((target("avx2"))) int LinearRowC4Avx2(const Ipp8u* s, const int* xo, const int32_t* wp4, int n,
                                                     int16_t* h) noexcept {
   int k = 0;
   for (; k + 4 <= n; k += 4) {
-    const __m256i packed = _mm256_packs_epi32(LinearTwoC4(s, xo + k, xw + k), LinearTwoC4(s, xo + k + 2, xw + k + 2));
+    const __m256i packed =
+        _mm256_packs_epi32(LinearTwoC4(s, xo + k, wp4 + 4 * k), LinearTwoC4(s, xo + k + 2, wp4 + 4 * k + 8));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(h + 4 * k), _mm256_permute4x64_epi64(packed, 0xD8));
   }
   return k;
 }
 
-// One channel without gathers: where the 8 pairs (p[j], p[j+1]) of a block
-// of 8 destination columns lie within 16 bytes of the block's first left
-// neighbour (every enlargement, and reductions down to about one half), one
-// load and one byte shuffle fetch them. The plan holds, per block, the
-// offset of that load (-1 when the block does not fit) and its shuffle.
+// One and four channels without gathers: where the 8 pairs (p[j], p[j+1])
+// of a block of 8 values (8 columns of one channel, 2 of four channels) lie
+// within 16 bytes of the block's first left neighbour (every enlargement,
+// and reductions down to about one half), one load and one byte shuffle fetch
+// them. The plan holds, per block, the offset of that load (-1 when the block
+// does not fit) and its shuffle, and per value its weight pair.
 struct TShufflePlan {
   int* Base;
   Ipp8u* Mask;    // 16 bytes per block
-  int32_t* Pair;  // per column the weights (16384 - w, w) as two 16-bit halves
+  int32_t* Pair;  // per value the weights (16384 - w, w) as two 16-bit halves
   int Blocks;
 };
-void MakeShufflePlan(const int* xo, const int* xw, int n, int ALast, TShufflePlan& P) {
-  for (int k = 0; k < n; ++k) P.Pair[k] = static_cast<int32_t>(static_cast<uint32_t>(xw[k]) << 16 | static_cast<uint32_t>(kOne - xw[k]));
-  P.Blocks = n / 8;
+// Returns the number of blocks that fit. ALastByte: the last byte of the
+// image row, relative to the region origin.
+template <int C>
+int MakeShufflePlan(const int* xo, const int* xw, int n, int ALastByte, TShufflePlan& P) {
+  constexpr int kPixels = 8 / C;  // destination pixels per block
+  for (int k = 0; k < n; ++k)
+    for (int c = 0; c < C; ++c)
+      P.Pair[k * C + c] = static_cast<int32_t>(static_cast<uint32_t>(xw[k]) << 16 | static_cast<uint32_t>(kOne - xw[k]));
+  P.Blocks = n / kPixels;
+  int fitting = 0;
   for (int b = 0; b < P.Blocks; ++b) {
-    const int* o = xo + 8 * b;
-    const bool fits = o[7] + 1 - o[0] <= 15 && o[0] + 15 <= ALast;
+    const int* o = xo + kPixels * b;
+    const bool fits = o[kPixels - 1] + 2 * C - 1 - o[0] <= 15 && o[0] + 15 <= ALastByte;
+    fitting += fits;
     P.Base[b] = fits ? o[0] : -1;
-    for (int i = 0; i < 8; ++i) {
-      P.Mask[16 * b + 2 * i] = static_cast<Ipp8u>(fits ? o[i] - o[0] : 0);
-      P.Mask[16 * b + 2 * i + 1] = static_cast<Ipp8u>(fits ? o[i] + 1 - o[0] : 0);
-    }
+    for (int i = 0; i < kPixels; ++i)
+      for (int c = 0; c < C; ++c) {
+        const int v = i * C + c;
+        P.Mask[16 * b + 2 * v] = static_cast<Ipp8u>(fits ? o[i] + c - o[0] : 0);
+        P.Mask[16 * b + 2 * v + 1] = static_cast<Ipp8u>(fits ? o[i] + C + c - o[0] : 0);
+      }
   }
+  return fitting;
 }
 
-__attribute__((target("ssse3"))) inline __m128i LinearPairsC1(__m128i pairs, const int32_t* wp) noexcept {
+__attribute__((target("ssse3"))) inline __m128i LinearPairs(__m128i pairs, const int32_t* wp) noexcept {
   const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(wp));
   return _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(pairs, w), _mm_set1_epi32(128)), 8);
 }
 // Two fitting blocks at once, one in each half of a 256-bit register.
-__attribute__((target("avx2"), always_inline)) inline void LinearTwoBlocksC1(const Ipp8u* s, const TShufflePlan& P, int b,
-                                                              int16_t* h) noexcept {
+__attribute__((target("avx2"), always_inline)) inline void LinearTwoBlocks(const Ipp8u* s, const TShufflePlan& P,
+                                                                           int b, int16_t* h) noexcept {
   const int k = 8 * b;
   const __m256i v = _mm256_inserti128_si256(
       _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + P.Base[b]))),
@@ -442,68 +454,77 @@ __attribute__((target("avx2"), always_inline)) inline void LinearTwoBlocksC1(con
   const __m256i wa = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(P.Pair + k));
   const __m256i wb = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(P.Pair + k + 8));
   const __m256i rnd = _mm256_set1_epi32(128);
-  // In-lane unpacking: the low halves hold columns k..k+3 and k+8..k+11.
+  // In-lane unpacking: the low halves hold values k..k+3 and k+8..k+11.
   const __m256i lo = _mm256_srai_epi32(
       _mm256_add_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi8(pairs, zero), _mm256_permute2x128_si256(wa, wb, 0x20)), rnd), 8);
   const __m256i hi = _mm256_srai_epi32(
       _mm256_add_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi8(pairs, zero), _mm256_permute2x128_si256(wa, wb, 0x31)), rnd), 8);
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(h + k), _mm256_packs_epi32(lo, hi));
 }
-__attribute__((target("ssse3"))) inline void LinearBlockC1(const Ipp8u* s, const TShufflePlan& P, int b,
-                                                          int16_t* h) noexcept {
+__attribute__((target("ssse3"))) inline void LinearBlock(const Ipp8u* s, const TShufflePlan& P, int b,
+                                                        int16_t* h) noexcept {
   const int k = 8 * b;
   const __m128i zero = _mm_setzero_si128();
   const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + P.Base[b]));
   const __m128i pairs = _mm_shuffle_epi8(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(P.Mask + 16 * b)));
-  const __m128i lo = LinearPairsC1(_mm_unpacklo_epi8(pairs, zero), P.Pair + k);
-  const __m128i hi = LinearPairsC1(_mm_unpackhi_epi8(pairs, zero), P.Pair + k + 4);
+  const __m128i lo = LinearPairs(_mm_unpacklo_epi8(pairs, zero), P.Pair + k);
+  const __m128i hi = LinearPairs(_mm_unpackhi_epi8(pairs, zero), P.Pair + k + 4);
   _mm_storeu_si128(reinterpret_cast<__m128i*>(h + k), _mm_packs_epi32(lo, hi));
 }
-// The blocks of the plan in order; a block that does not fit takes the gather
-// (AVX2, while inside the row) or the scalar loop. Returns the next column.
-__attribute__((target("ssse3"))) int LinearRowC1Ssse3(const Ipp8u* s, const int* xo, const int* xw,
-                                                     const TShufflePlan& P, int16_t* h) noexcept {
+// The blocks of the plan in order; a block that does not fit takes the
+// scalar loop. Returns the next destination pixel.
+template <int C>
+__attribute__((target("ssse3"))) int LinearRowPlanSsse3(const Ipp8u* s, const int* xo, const int* xw,
+                                                       const TShufflePlan& P, int16_t* h) noexcept {
+  constexpr int kPixels = 8 / C;
   for (int b = 0; b < P.Blocks; ++b) {
-    if (P.Base[b] >= 0) LinearBlockC1(s, P, b, h);
-    else LinearRowScalar<Ipp8u, 1>(s, xo, xw, 8 * b, 8 * b + 8, h);
+    if (P.Base[b] >= 0) LinearBlock(s, P, b, h);
+    else LinearRowScalar<Ipp8u, C>(s, xo, xw, kPixels * b, kPixels * b + kPixels, h);
   }
-  return 8 * P.Blocks;
+  return kPixels * P.Blocks;
 }
-__attribute__((target("avx2"))) int LinearRowC1PlanAvx2(const Ipp8u* s, const int* xo, const int* xw, int ASafe,
-                                                        const TShufflePlan& P, int16_t* h) noexcept {
+// The same two blocks at a time; a one-channel block that does not fit takes
+// the gather while its four bytes lie inside the row.
+template <int C>
+__attribute__((target("avx2"))) int LinearRowPlanAvx2(const Ipp8u* s, const int* xo, const int* xw, int ASafe,
+                                                      const TShufflePlan& P, int16_t* h) noexcept {
+  constexpr int kPixels = 8 / C;
   const int blocks = P.Blocks;
   const int* base = P.Base;
   int b = 0;
   while (b < blocks) {
-    const int k = 8 * b;
+    const int k = kPixels * b;
     if (b + 2 <= blocks && base[b] >= 0 && base[b + 1] >= 0) {
-      LinearTwoBlocksC1(s, P, b, h);
+      LinearTwoBlocks(s, P, b, h);
       b += 2;
       continue;
     }
-    if (base[b] >= 0) LinearBlockC1(s, P, b, h);
-    else if (k + 8 <= ASafe) LinearRowC1Avx2Eight(s, xo + k, xw + k, h + k);
-    else LinearRowScalar<Ipp8u, 1>(s, xo, xw, k, k + 8, h);
+    if (base[b] >= 0) LinearBlock(s, P, b, h);
+    else if (C == 1 && k + 8 <= ASafe) LinearRowC1Avx2Eight(s, xo + k, xw + k, h + k);
+    else LinearRowScalar<Ipp8u, C>(s, xo, xw, k, k + kPixels, h);
     ++b;
   }
-  return 8 * b;
+  return kPixels * b;
 }
 
 template <class T, int C>
 void LinearRow(const T* s, const int* xo, const int* xw, int n, int ASafe, const TShufflePlan* APlan,
-               THRow<T>* h) noexcept {
+               const int32_t* AWeights4, THRow<T>* h) noexcept {
   int k = 0;
-  if constexpr (std::is_same_v<T, Ipp8u> && C == 1) {
+  if constexpr (std::is_same_v<T, Ipp8u> && (C == 1 || C == 4)) {
     if (APlan != nullptr) {
-      k = IppiCommon::UseAvx2() ? LinearRowC1PlanAvx2(s, xo, xw, ASafe, *APlan, h) : LinearRowC1Ssse3(s, xo, xw, *APlan, h);
+      k = IppiCommon::UseAvx2() ? LinearRowPlanAvx2<C>(s, xo, xw, ASafe, *APlan, h)
+                                : LinearRowPlanSsse3<C>(s, xo, xw, *APlan, h);
+    } else if constexpr (C == 1) {
+      if (IppiCommon::UseAvx2()) k = LinearRowC1Avx2(s, xo, xw, ASafe, h);
+    } else {
+      k = AWeights4 != nullptr ? LinearRowC4Avx2(s, xo, AWeights4, n, h) : 0;
+      k += LinearRowC4Sse2(s, xo + k, xw + k, n - k, h + 4 * k);
     }
-    else if (IppiCommon::UseAvx2()) k = LinearRowC1Avx2(s, xo, xw, ASafe, h);
-  } else if constexpr (std::is_same_v<T, Ipp8u> && C == 4) {
-    k = IppiCommon::UseAvx2() ? LinearRowC4Avx2(s, xo, xw, n, h) : 0;
-    k += LinearRowC4Sse2(s, xo + k, xw + k, n - k, h + 4 * k);
   }
   (void)ASafe;
   (void)APlan;
+  (void)AWeights4;
   LinearRowScalar<T, C>(s, xo, xw, k, n, h);
 }
 
@@ -566,10 +587,12 @@ IppStatus RunLinear(const TJob<T>& J) {
   arena.Reserve(tags, 2);
   arena.Reserve(rows, 2 * static_cast<int64_t>(len));
   TShufflePlan shuffle{};
-  if constexpr (std::is_same_v<T, Ipp8u> && C == 1) {
-    arena.Reserve(shuffle.Base, J.X.Dst / 8 + 1);
-    arena.Reserve(shuffle.Mask, 2 * static_cast<int64_t>(J.X.Dst) + 16);
-    arena.Reserve(shuffle.Pair, J.X.Dst);
+  int32_t* wp4 = nullptr;
+  if constexpr (std::is_same_v<T, Ipp8u> && C == 4) arena.Reserve(wp4, 4 * static_cast<int64_t>(J.X.Dst));
+  if constexpr (std::is_same_v<T, Ipp8u> && (C == 1 || C == 4)) {
+    arena.Reserve(shuffle.Base, static_cast<int64_t>(J.X.Dst) * C / 8 + 1);
+    arena.Reserve(shuffle.Mask, 2 * static_cast<int64_t>(J.X.Dst) * C + 16);
+    arena.Reserve(shuffle.Pair, static_cast<int64_t>(J.X.Dst) * C);
   }
   if (!arena.Allocate()) return ippStsMemAllocErr;
   LinearTable(J.X, xo, xw);
@@ -582,15 +605,25 @@ IppStatus RunLinear(const TJob<T>& J) {
   int safe = J.X.Dst;
   while (safe > 0 && xo[safe - 1] + 3 > J.X.Last * C) --safe;
   const TShufflePlan* plan = nullptr;
-  if constexpr (std::is_same_v<T, Ipp8u> && C == 1) {
+  if constexpr (std::is_same_v<T, Ipp8u> && (C == 1 || C == 4)) {
+    // Taken when at least three blocks in four fit (factors above about
+    // one half); the other paths serve stronger reductions better.
     if (IppiCommon::UseSsse3()) {
-      shuffle.Blocks = 0;
-      MakeShufflePlan(xo, xw, J.X.Dst, J.X.Last, shuffle);
-      plan = &shuffle;
+      const int fitting = MakeShufflePlan<C>(xo, xw, J.X.Dst, J.X.Last * C + C - 1, shuffle);
+      if (4 * fitting >= 3 * shuffle.Blocks) plan = &shuffle;
+    }
+  }
+  int32_t* weights4 = nullptr;
+  if constexpr (std::is_same_v<T, Ipp8u> && C == 4) {
+    if (IppiCommon::UseAvx2()) {
+      weights4 = wp4;
+      for (int k = 0; k < J.X.Dst; ++k)
+        for (int c = 0; c < 4; ++c)
+          wp4[4 * k + c] = static_cast<int32_t>(static_cast<uint32_t>(xw[k]) << 16 | static_cast<uint32_t>(kOne - xw[k]));
     }
   }
   auto fill = [&](int ARow, THRow<T>* h) {
-    LinearRow<T, C>(Row(J.Src, J.SrcStep, ARow), xo, xw, J.X.Dst, safe, plan, h);
+    LinearRow<T, C>(Row(J.Src, J.SrcStep, ARow), xo, xw, J.X.Dst, safe, plan, weights4, h);
   };
   for (int r = 0; r < J.Y.Dst; ++r) {
     const THRow<T>* h0 = cache.Get(yi[r], fill);
