@@ -15,6 +15,13 @@
 // Source indices are relative to the region origin; neighbours are read
 // anywhere inside the source image and never outside it (edge rules use the
 // image border, not the region border).
+//
+// Vector paths, each giving exactly the values of the scalar loop beside it
+// (the tests run all of them): the linear 8u kernel fetches neighbour pairs
+// with byte shuffles (SSSE3, two blocks per AVX2 register) or AVX2 gathers
+// and weighs them with 16-bit multiply-adds, and combines rows with SSE2 or
+// AVX2 multiply-adds; supersampling by one half sums 2 x 2 boxes with SSE2.
+// The other kernels are plain loops.
 #include <immintrin.h>
 
 #include <cmath>
@@ -748,6 +755,33 @@ inline __m128i RoundFloatSums(__m128i sums, __m128 scale) noexcept {
 // (s + 2) >> 2.
 inline __m128i RoundQuarterSums(__m128i sums) noexcept { return _mm_srli_epi16(_mm_add_epi16(sums, _mm_set1_epi16(2)), 2); }
 
+// 2 x 2 boxes at the scale 0.25 with AVX2, 32 bytes of each of the two rows
+// at a time: byte pairs summed by one multiply-add with ones (for four
+// channels after a shuffle that puts the two pixels' channels side by side).
+template <int C>
+__attribute__((target("avx2"))) inline __m256i BoxPairSums(const Ipp8u* p) noexcept {
+  __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  if constexpr (C == 4)
+    v = _mm256_shuffle_epi8(v, _mm256_setr_epi8(0, 4, 1, 5, 2, 6, 3, 7, 8, 12, 9, 13, 10, 14, 11, 15, 0, 4, 1, 5, 2, 6,
+                                                3, 7, 8, 12, 9, 13, 10, 14, 11, 15));
+  return _mm256_maddubs_epi16(v, _mm256_set1_epi8(1));
+}
+template <int C>
+__attribute__((target("avx2"))) int SuperBox2x2QuarterAvx2(const Ipp8u* a, const Ipp8u* b, int n, Ipp8u* d) noexcept {
+  const __m256i two = _mm256_set1_epi16(2);
+  constexpr int kPerStep = 32 / C;  // destination pixels per step (64 source bytes per row)
+  int k = 0;
+  for (; k + kPerStep <= n; k += kPerStep) {
+    const Ipp8u* pa = a + 2 * C * k;
+    const Ipp8u* pb = b + 2 * C * k;
+    const __m256i s0 = _mm256_add_epi16(_mm256_add_epi16(BoxPairSums<C>(pa), BoxPairSums<C>(pb)), two);
+    const __m256i s1 = _mm256_add_epi16(_mm256_add_epi16(BoxPairSums<C>(pa + 32), BoxPairSums<C>(pb + 32)), two);
+    const __m256i r = _mm256_packus_epi16(_mm256_srli_epi16(s0, 2), _mm256_srli_epi16(s1, 2));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + C * k), _mm256_permute4x64_epi64(r, 0xD8));
+  }
+  return k;
+}
+
 // 2 x 2 boxes, sixteen one-channel or four four-channel destination pixels
 // at a time; returns the next destination pixel.
 template <int C>
@@ -797,7 +831,9 @@ void SuperBoxRows(const TJob<Ipp8u>& J, int bx, int by, float scale, uint32_t* c
     if (bx == 2 && by == 2 && C != 3) {
       Ipp8u* d = Row(J.Dst, J.DstStep, r);
       const Ipp8u* s1 = Row(J.Src, J.SrcStep, r * by + 1);
-      for (int k = SuperBox2x2Row<C>(s0, s1, J.X.Dst, scale, d); k < J.X.Dst; ++k)
+      int k0 = scale == 0.25f && IppiCommon::UseAvx2() ? SuperBox2x2QuarterAvx2<C>(s0, s1, J.X.Dst, d) : 0;
+      k0 += SuperBox2x2Row<C>(s0 + 2 * C * k0, s1 + 2 * C * k0, J.X.Dst - k0, scale, d + C * k0);
+      for (int k = k0; k < J.X.Dst; ++k)
         for (int c = 0; c < C; ++c) {
           const uint32_t sum = s0[2 * C * k + c] + s0[2 * C * k + C + c] + s1[2 * C * k + c] + s1[2 * C * k + C + c];
           d[k * C + c] = RoundSuper<Ipp8u>(static_cast<float>(sum) * scale);
