@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -45,10 +45,12 @@ const char* const cHelp =
 
 bool ParseFieldValue(const char* AText, double& AValue) {
   if (AText == nullptr || *AText == '\0') return false;
-  char* end = nullptr;
-  errno = 0;
-  const double v = std::strtod(AText, &end);
-  if (*end != '\0' || errno == ERANGE || !std::isfinite(v) || v < 0) return false;
+  // std::from_chars reads the C format whatever the process locale is, so
+  // "2.5" means the same under a decimal comma.
+  const char* last = AText + std::strlen(AText);
+  double v = 0;
+  const std::from_chars_result read = std::from_chars(AText, last, v);
+  if (read.ec != std::errc() || read.ptr != last || !std::isfinite(v) || v < 0) return false;
   AValue = v;
   return true;
 }

@@ -11,7 +11,7 @@
 
 #include "app/FaceWindowOperations.h"
 
-class THeadlessFaceWindow : public IFaceWindowOperations {
+class THeadlessFaceWindow final : public IFaceWindowOperations {
  public:
   // One thumbnail as ImageList1 would hold it.
   struct TThumbnail {

@@ -120,11 +120,11 @@ void TBfRealBuffer::Zero() { ippsZero_64f(Write(), Count(GetSize())); }
 
 // ---- conversions
 
-void TBfRealBuffer::ToInt(int32_t* OutBuffer, bool ARound) {
+void TBfRealBuffer::ToInt(int32_t* OutBuffer, bool ARound) const {
   ippsConvert_64f32s_Sfs(Read(), OutBuffer, Count(GetSize()), ARound ? ippRndNear : ippRndZero, 0);
 }
 
-void TBfRealBuffer::ToShort(int16_t* OutBuffer, bool ARound) {
+void TBfRealBuffer::ToShort(int16_t* OutBuffer, bool ARound) const {
   const Real* src = Read();
   const uint32_t size = GetSize();
   // The 64-bit integer's low 16 bits: values outside -32768..32767 wrap
@@ -139,7 +139,7 @@ void TBfRealBuffer::ToShort(int16_t* OutBuffer, bool ARound) {
   }
 }
 
-void TBfRealBuffer::ToSingle(float* OutBuffer) { ippsConvert_64f32f(Read(), OutBuffer, Count(GetSize())); }
+void TBfRealBuffer::ToSingle(float* OutBuffer) const { ippsConvert_64f32f(Read(), OutBuffer, Count(GetSize())); }
 
 void TBfRealBuffer::FromInt(const int32_t* InBuffer) { ippsConvert_32s64f(InBuffer, Write(), Count(GetSize())); }
 
@@ -220,7 +220,7 @@ void TBfRealBuffer::Ln() { ippsLn_64f_I(Modify(), Count(GetSize())); }
 
 // ---- reading
 
-Real TBfRealBuffer::Dot(const Ref<IBfRealBuffer>& Right) {
+Real TBfRealBuffer::Dot(const Ref<IBfRealBuffer>& Right) const {
   IBfRealBuffer& right = Other(Right, "Dot");
   const int n = Count(std::min(GetSize(), right.GetSize()));
   Real result = 0.0;
@@ -229,20 +229,20 @@ Real TBfRealBuffer::Dot(const Ref<IBfRealBuffer>& Right) {
 }
 
 // An empty buffer gives 0.0 (the primitive reports a size error).
-Real TBfRealBuffer::Mean() {
+Real TBfRealBuffer::Mean() const {
   Real result = 0.0;
   ippsMean_64f(Read(), Count(GetSize()), &result);
   return result;
 }
 
 // Fewer than two items give 0.0.
-Real TBfRealBuffer::StdDev() {
+Real TBfRealBuffer::StdDev() const {
   Real result = 0.0;
   ippsStdDev_64f(Read(), Count(GetSize()), &result);
   return result;
 }
 
-Real TBfRealBuffer::Norm(const Ref<IBfRealBuffer>& Src, TBfNormType AType) {
+Real TBfRealBuffer::Norm(const Ref<IBfRealBuffer>& Src, TBfNormType AType) const {
   IBfRealBuffer& src = Other(Src, "Norm");
   // Src must hold S items; a shorter one is compared only as far as it goes.
   const int n = Count(std::min(GetSize(), src.GetSize()));
@@ -255,26 +255,26 @@ Real TBfRealBuffer::Norm(const Ref<IBfRealBuffer>& Src, TBfNormType AType) {
   return result;
 }
 
-Real TBfRealBuffer::GetMinValue() {
+Real TBfRealBuffer::GetMinValue() const {
   Real result = 0.0;
   if (GetSize() > 0) ippsMin_64f(Read(), Count(GetSize()), &result);
   return result;
 }
 
-Real TBfRealBuffer::GetMaxValue() {
+Real TBfRealBuffer::GetMaxValue() const {
   Real result = 0.0;
   if (GetSize() > 0) ippsMax_64f(Read(), Count(GetSize()), &result);
   return result;
 }
 
-Real TBfRealBuffer::GetMinIndex(int32_t& AIndex) {
+Real TBfRealBuffer::GetMinIndex(int32_t& AIndex) const {
   AIndex = 0;
   Real result = 0.0;
   if (GetSize() > 0) ippsMinIndx_64f(Read(), Count(GetSize()), &result, &AIndex);
   return result;
 }
 
-Real TBfRealBuffer::GetMaxIndex(int32_t& AIndex) {
+Real TBfRealBuffer::GetMaxIndex(int32_t& AIndex) const {
   AIndex = 0;
   Real result = 0.0;
   if (GetSize() > 0) ippsMaxIndx_64f(Read(), Count(GetSize()), &result, &AIndex);
@@ -293,7 +293,7 @@ void ClampRange(int64_t ASize, int32_t& ABegin, int32_t& AEnd) {
 }  // namespace
 
 // An empty buffer or an empty range gives 0.0.
-Real TBfRealBuffer::GetMin(int32_t IndexBegin, int32_t IndexEnd) {
+Real TBfRealBuffer::GetMin(int32_t IndexBegin, int32_t IndexEnd) const {
   Real result = 0.0;
   if (GetSize() == 0) return result;
   ClampRange(GetSize(), IndexBegin, IndexEnd);
@@ -301,7 +301,7 @@ Real TBfRealBuffer::GetMin(int32_t IndexBegin, int32_t IndexEnd) {
   return result;
 }
 
-Real TBfRealBuffer::GetMax(int32_t IndexBegin, int32_t IndexEnd) {
+Real TBfRealBuffer::GetMax(int32_t IndexBegin, int32_t IndexEnd) const {
   Real result = 0.0;
   if (GetSize() == 0) return result;
   ClampRange(GetSize(), IndexBegin, IndexEnd);
@@ -309,7 +309,7 @@ Real TBfRealBuffer::GetMax(int32_t IndexBegin, int32_t IndexEnd) {
   return result;
 }
 
-Real TBfRealBuffer::GetMinRestricted(int32_t IndexBegin, int32_t IndexEnd) {
+Real TBfRealBuffer::GetMinRestricted(int32_t IndexBegin, int32_t IndexEnd) const {
   if (GetSize() == 0) return 0.0;
   ClampRange(GetSize(), IndexBegin, IndexEnd);
   if (IndexBegin == IndexEnd) return 0.0;
@@ -323,7 +323,7 @@ Real TBfRealBuffer::GetMinRestricted(int32_t IndexBegin, int32_t IndexEnd) {
   return value;
 }
 
-Real TBfRealBuffer::GetMaxRestricted(int32_t IndexBegin, int32_t IndexEnd) {
+Real TBfRealBuffer::GetMaxRestricted(int32_t IndexBegin, int32_t IndexEnd) const {
   if (GetSize() == 0) return 0.0;
   ClampRange(GetSize(), IndexBegin, IndexEnd);
   if (IndexBegin == IndexEnd) return 0.0;

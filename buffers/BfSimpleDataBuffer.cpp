@@ -164,7 +164,7 @@ void TBfGenericBuffer::Assign(const Ref<IBfDataBuffer>& AOtherBuffer) {
   FDataPtr = o->FDataPtr;
 }
 
-bool TBfGenericBuffer::IsEqual(const Ref<IBfDataBuffer>& AOther) {
+bool TBfGenericBuffer::IsEqual(const Ref<IBfDataBuffer>& AOther) const {
   if (!AOther) return false;
   const uint32_t n = GetByteSize();
   if (n != AOther->GetByteSize()) return false;
@@ -196,11 +196,11 @@ bool TBfGenericBuffer::MakeUnique(bool APreserveData) {
   return true;
 }
 
-uint32_t TBfGenericBuffer::GetByteSize() { return FCharSize; }
-uint32_t TBfGenericBuffer::GetSize() { return FCharSize; }
+uint32_t TBfGenericBuffer::GetByteSize() const { return FCharSize; }
+uint32_t TBfGenericBuffer::GetSize() const { return FCharSize; }
 void TBfGenericBuffer::UpdateDataPtr() {}
 
-uint8_t* TBfGenericBuffer::ByteRead() { return FDataPtr; }
+const uint8_t* TBfGenericBuffer::ByteRead() const { return FDataPtr; }
 
 uint8_t* TBfGenericBuffer::ByteWrite() {
   Unique(false);
@@ -224,7 +224,7 @@ Ref<IBfDataBuffer> TBfGenericBuffer::GetDataBufferIntf() {
   return Ref<IBfDataBuffer>(static_cast<IBfDataBuffer*>(this));
 }
 
-void TBfGenericBuffer::SaveToFile(const std::string& AFileName) {
+void TBfGenericBuffer::SaveToFile(const std::string& AFileName) const {
   TFileStream file(AFileName, TFileMode::fmCreate);
   file.WriteBuffer(ByteRead(), GetByteSize());
 }
@@ -274,8 +274,8 @@ TBfSmartMemoryBuffer* TBfMemoryBuffer::CreateDataContainer(uint32_t ASize) {
   return TBfSmartMemoryBuffer::Create(BfCheckedByteCount(ASize, GetItemSize()), false);
 }
 
-uint32_t TBfMemoryBuffer::GetItemSize() { return 1; }
-uint32_t TBfMemoryBuffer::GetCharSize() { return FCharSize; }
+uint32_t TBfMemoryBuffer::GetItemSize() const { return 1; }
+uint32_t TBfMemoryBuffer::GetCharSize() const { return FCharSize; }
 
 bool TBfMemoryBuffer::AcceptsDataContainer(TBfSmartBuffer* AContainer) const {
   return dynamic_cast<TBfSmartMemoryBuffer*>(AContainer) != nullptr;
@@ -369,7 +369,7 @@ Ref<TBfRealBuffer> TBfRealBuffer::CreateValue(Real AValue, uint32_t ASize) {
 Ref<TBfRealBuffer> TBfRealBuffer::CreateWordData(const uint16_t* AData, uint32_t ASize) {
   Ref<TBfRealBuffer> r = CreateSize(ASize);
   if (AData != nullptr) {
-    Real* p = r->Read();
+    Real* p = r->Write();
     for (uint32_t i = 0; i < ASize; ++i) p[i] = static_cast<Real>(AData[i]);
   }
   return r;
@@ -379,14 +379,14 @@ Ref<TBfRealBuffer> TBfRealBuffer::CreateSmallIntData(const int16_t* AData, uint3
   Ref<TBfRealBuffer> r = CreateSize(ASize);
   // ASize <= 2^27 (the block limit), so it fits the primitive's int length.
   if (AData != nullptr && ASize > 0)
-    ippsConvert_16s64f_Sfs(AData, r->Read(), static_cast<int>(ASize), 0);
+    ippsConvert_16s64f_Sfs(AData, r->Write(), static_cast<int>(ASize), 0);
   return r;
 }
 
 Ref<TBfRealBuffer> TBfRealBuffer::CreateCardinalData(const uint32_t* AData, uint32_t ASize) {
   Ref<TBfRealBuffer> r = CreateSize(ASize);
   if (AData != nullptr) {
-    Real* p = r->Read();
+    Real* p = r->Write();
     for (uint32_t i = 0; i < ASize; ++i) p[i] = static_cast<Real>(AData[i]);
   }
   return r;
@@ -394,13 +394,13 @@ Ref<TBfRealBuffer> TBfRealBuffer::CreateCardinalData(const uint32_t* AData, uint
 
 Ref<TBfRealBuffer> TBfRealBuffer::CreateIntegerData(const int32_t* AData, uint32_t ASize) {
   Ref<TBfRealBuffer> r = CreateSize(ASize);
-  if (AData != nullptr && ASize > 0) ippsConvert_32s64f(AData, r->Read(), static_cast<int>(ASize));
+  if (AData != nullptr && ASize > 0) ippsConvert_32s64f(AData, r->Write(), static_cast<int>(ASize));
   return r;
 }
 
 Ref<TBfRealBuffer> TBfRealBuffer::CreateSingleData(const float* AData, uint32_t ASize) {
   Ref<TBfRealBuffer> r = CreateSize(ASize);
-  if (AData != nullptr && ASize > 0) ippsConvert_32f64f(AData, r->Read(), static_cast<int>(ASize));
+  if (AData != nullptr && ASize > 0) ippsConvert_32f64f(AData, r->Write(), static_cast<int>(ASize));
   return r;
 }
 
@@ -440,7 +440,7 @@ void TBfRealBuffer::CopyTo(uint32_t ASrcOffset, const Ref<IBfDataBuffer>& ADest,
   ippsCopy_64f(src, dst, static_cast<int>(ACount));
 }
 
-bool TBfRealBuffer::IsEqual(const Ref<IBfDataBuffer>& AOther) {
+bool TBfRealBuffer::IsEqual(const Ref<IBfDataBuffer>& AOther) const {
   if (!AOther || dynamic_cast<TBfRealBuffer*>(AOther->GetInstance()) == nullptr) return false;
   return TBfLinearMemoryBuffer::IsEqual(AOther);
 }
@@ -461,7 +461,7 @@ Real* TBfRealBuffer::Modify() {
 
 void TBfRealBuffer::RaiseIndexError(int32_t AIndex) { RaiseRange(static_cast<uint32_t>(AIndex)); }
 
-Real TBfRealBuffer::GetItem(int32_t AIndex) {
+Real TBfRealBuffer::GetItem(int32_t AIndex) const {
   // One unsigned comparison covers negative indexes too: they become values
   // of 2^31 and more, above every possible count (at most 2^27 items).
   if (static_cast<uint32_t>(AIndex) >= FCharSize / RealSize) RaiseIndexError(AIndex);

@@ -54,17 +54,19 @@ struct IBfDataBuffer : virtual IBfData {
   // Attaches to the other buffer's container (no copy).
   virtual void Assign(const Ref<IBfDataBuffer>& AOtherBuffer) = 0;
   // Byte-wise equality of the bytes in use.
-  virtual bool IsEqual(const Ref<IBfDataBuffer>& AOther) = 0;
-  // The first data byte: no copy (must not be written through), or after a
+  virtual bool IsEqual(const Ref<IBfDataBuffer>& AOther) const = 0;
+  // The first data byte. ByteRead: no copy, so the bytes may be shared with
+  // other buffers and are read-only (the pointer is to const: writing
+  // through it would change every sharer). ByteWrite and ByteModify: after a
   // private container has been taken when shared (contents undefined for
   // ByteWrite, kept for ByteModify).
-  virtual uint8_t* ByteRead() = 0;
+  virtual const uint8_t* ByteRead() const = 0;
   virtual uint8_t* ByteWrite() = 0;
   virtual uint8_t* ByteModify() = 0;
   // Size [bytes].
-  virtual uint32_t GetByteSize() = 0;
+  virtual uint32_t GetByteSize() const = 0;
   // Count [items] (bytes for buffers without an item type).
-  virtual uint32_t GetSize() = 0;
+  virtual uint32_t GetSize() const = 0;
   virtual TBfSequenceStamp* GetSequenceStamp() = 0;
   // Copies ACount units from ASrcOffset of this buffer to ADestOffset of
   // ADest; units are items between two real buffers, bytes otherwise.
@@ -74,7 +76,7 @@ struct IBfDataBuffer : virtual IBfData {
   // owners.
   virtual void Unique(bool APreserveData) = 0;
   // The data bytes only, no header.
-  virtual void SaveToFile(const std::string& AFileName) = 0;
+  virtual void SaveToFile(const std::string& AFileName) const = 0;
   virtual void LoadFromFile(const std::string& AFileName) = 0;
 };
 
@@ -96,14 +98,14 @@ enum TBfNormType { ntL1Norm, ntL2Norm, ntCNorm };
 
 struct IBfRealBuffer : virtual IBfLinearDataBuffer {
   static constexpr TGUID IID = MakeGUID("{DFC6EA92-7BC2-4F30-BCC0-DF9CEAE9951E}");
-  // Item 0 of the block: Read no check and no copy (do not write through it);
-  // Write a private container with undefined contents when shared; Modify a
-  // private container holding a copy when shared.
-  virtual Real* Read() = 0;
+  // Item 0 of the block: Read no check and no copy, read-only since the
+  // items may be shared; Write a private container with undefined contents
+  // when shared; Modify a private container holding a copy when shared.
+  virtual const Real* Read() const = 0;
   virtual Real* Write() = 0;
   virtual Real* Modify() = 0;
   // ERangeError "Index out of range = %u" unless 0 <= AIndex < GetSize.
-  virtual Real GetItem(int32_t AIndex) = 0;
+  virtual Real GetItem(int32_t AIndex) const = 0;
   // Takes a private copy first (Unique with PreserveData), then checks.
   virtual void SetItem(int32_t AIndex, Real AValue) = 0;
 
@@ -133,11 +135,11 @@ struct IBfRealBuffer : virtual IBfLinearDataBuffer {
   virtual void DivideValue(Real AValue) = 0;
   virtual void Zero() = 0;
   // S integers: rounded to nearest (ties to even) or truncated, saturated.
-  virtual void ToInt(int32_t* OutBuffer, bool ARound) = 0;
+  virtual void ToInt(int32_t* OutBuffer, bool ARound) const = 0;
   // S 16-bit integers: the low 16 bits of the rounded or truncated value
   // (wraps around; NaN and values beyond the 64-bit range give 0).
-  virtual void ToShort(int16_t* OutBuffer, bool ARound) = 0;
-  virtual void ToSingle(float* OutBuffer) = 0;
+  virtual void ToShort(int16_t* OutBuffer, bool ARound) const = 0;
+  virtual void ToSingle(float* OutBuffer) const = 0;
   virtual void FromInt(const int32_t* InBuffer) = 0;
   virtual void FromShort(const int16_t* InBuffer) = 0;
   virtual void FromSingle(const float* InBuffer) = 0;
@@ -145,7 +147,7 @@ struct IBfRealBuffer : virtual IBfLinearDataBuffer {
   virtual void NormalizeFrom(const Ref<IBfRealBuffer>& Src, Real Offset, Real Factor) = 0;
   virtual void Normalize(Real Offset, Real Factor) = 0;
   // 0.0 when n = 0.
-  virtual Real Dot(const Ref<IBfRealBuffer>& Right) = 0;
+  virtual Real Dot(const Ref<IBfRealBuffer>& Right) const = 0;
   virtual void Threshold(Real AThreshold, TBfThresholdType AType) = 0;
   virtual void ThresholdFrom(const Ref<IBfRealBuffer>& Src, Real AThreshold, TBfThresholdType AType) = 0;
   virtual void Sqr() = 0;
@@ -161,23 +163,23 @@ struct IBfRealBuffer : virtual IBfLinearDataBuffer {
   virtual void ExpFrom(const Ref<IBfRealBuffer>& Src) = 0;
   virtual void Ln() = 0;
   virtual void LnFrom(const Ref<IBfRealBuffer>& Src) = 0;
-  virtual Real Mean() = 0;
-  virtual Real StdDev() = 0;
+  virtual Real Mean() const = 0;
+  virtual Real StdDev() const = 0;
   // Convolution: not available yet (raises Exception).
   virtual void Convolve(const Ref<IBfRealBuffer>& Src, const Ref<IBfRealBuffer>& H) = 0;
   // Norm of the difference of Src's and this buffer's first S items.
-  virtual Real Norm(const Ref<IBfRealBuffer>& Src, TBfNormType AType) = 0;
+  virtual Real Norm(const Ref<IBfRealBuffer>& Src, TBfNormType AType) const = 0;
   // 0.0 (and index 0) for an empty buffer.
-  virtual Real GetMinValue() = 0;
-  virtual Real GetMaxValue() = 0;
-  virtual Real GetMinIndex(int32_t& AIndex) = 0;
-  virtual Real GetMaxIndex(int32_t& AIndex) = 0;
+  virtual Real GetMinValue() const = 0;
+  virtual Real GetMaxValue() const = 0;
+  virtual Real GetMinIndex(int32_t& AIndex) const = 0;
+  virtual Real GetMaxIndex(int32_t& AIndex) const = 0;
   // Over the clamped range [IndexBegin, IndexEnd).
-  virtual Real GetMin(int32_t IndexBegin, int32_t IndexEnd) = 0;
-  virtual Real GetMax(int32_t IndexBegin, int32_t IndexEnd) = 0;
+  virtual Real GetMin(int32_t IndexBegin, int32_t IndexEnd) const = 0;
+  virtual Real GetMax(int32_t IndexBegin, int32_t IndexEnd) const = 0;
   // The same, ignoring the marker values -1.7e308 and 1.7e308.
-  virtual Real GetMinRestricted(int32_t IndexBegin, int32_t IndexEnd) = 0;
-  virtual Real GetMaxRestricted(int32_t IndexBegin, int32_t IndexEnd) = 0;
+  virtual Real GetMinRestricted(int32_t IndexBegin, int32_t IndexEnd) const = 0;
+  virtual Real GetMaxRestricted(int32_t IndexBegin, int32_t IndexEnd) const = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -262,7 +264,7 @@ class TBfGenericBuffer : public TBfBasicBuffer,
   // attach to.
   void Assign(const Ref<IBfDataBuffer>& AOtherBuffer) override;
   // Slot 5. Same byte size and equal bytes (two empty buffers are equal).
-  bool IsEqual(const Ref<IBfDataBuffer>& AOther) override;
+  bool IsEqual(const Ref<IBfDataBuffer>& AOther) const override;
   // Slot 6. MakeUnique, result dropped.
   void Unique(bool APreserveData) override;
   // Slot 7. Copy on write: when the container has two or more owners, moves
@@ -270,12 +272,12 @@ class TBfGenericBuffer : public TBfBasicBuffer,
   // writes in place. Raises EOutOfMemory with the buffer left where it was.
   [[nodiscard]] virtual bool MakeUnique(bool APreserveData);
   // Slots 8, 9: FCharSize (size [bytes]).
-  uint32_t GetByteSize() override;
-  uint32_t GetSize() override;
+  uint32_t GetByteSize() const override;
+  uint32_t GetSize() const override;
   // Slot 10: nothing here; memory buffers cache the block pointer.
   virtual void UpdateDataPtr();
   // Slots 11 to 13.
-  uint8_t* ByteRead() override;
+  const uint8_t* ByteRead() const override;
   uint8_t* ByteWrite() override;
   uint8_t* ByteModify() override;
   // Slot 15: this buffer stops counting as an owner (once; nothing sets it
@@ -286,7 +288,7 @@ class TBfGenericBuffer : public TBfBasicBuffer,
   bool OwnsData() const { return FOwnsData; }
   // Creates (truncates) the file and writes GetByteSize bytes from ByteRead.
   // File errors (EFCreateError, EWriteError) name the file.
-  void SaveToFile(const std::string& AFileName) override;
+  void SaveToFile(const std::string& AFileName) const override;
   // Reads exactly GetByteSize bytes into ByteWrite; the size never changes;
   // extra bytes in the file are ignored. EFOpenError or EReadError (short
   // file) name the file; after a failed read the contents are undefined.
@@ -339,9 +341,9 @@ class TBfMemoryBuffer : public TBfGenericBuffer {
   // bytes). EOutOfMemory above 2^30 bytes, computed without overflow.
   [[nodiscard]] virtual TBfSmartMemoryBuffer* CreateDataContainer(uint32_t ASize);
   // Slot 17: bytes per item; 1 here.
-  virtual uint32_t GetItemSize();
+  virtual uint32_t GetItemSize() const;
   // Slot 18: FCharSize [bytes].
-  virtual uint32_t GetCharSize();
+  virtual uint32_t GetCharSize() const;
 
   // Property MemoryBuffer (read): the attached container. A memory buffer is
   // only ever attached to memory containers (its constructors take one,
@@ -429,16 +431,16 @@ class TBfRealBuffer : public TBfLinearMemoryBuffer, public virtual IBfRealBuffer
               uint32_t ACount) override;
   // False unless AOther's object is a TBfRealBuffer; then byte-wise (+0.0
   // and -0.0 differ, NaNs with the same bits are equal).
-  bool IsEqual(const Ref<IBfDataBuffer>& AOther) override;
+  bool IsEqual(const Ref<IBfDataBuffer>& AOther) const override;
   // Count [items]: FCharSize / 8.
-  uint32_t GetSize() override { return FCharSize / RealSize; }
+  uint32_t GetSize() const override { return FCharSize / RealSize; }
   [[nodiscard]] TBfSmartMemoryBuffer* CreateDataContainer(uint32_t ASize) override;
-  uint32_t GetItemSize() override { return RealSize; }
+  uint32_t GetItemSize() const override { return RealSize; }
 
-  Real* Read() override { return reinterpret_cast<Real*>(FDataPtr); }
+  const Real* Read() const override { return reinterpret_cast<const Real*>(FDataPtr); }
   Real* Write() override;
   Real* Modify() override;
-  Real GetItem(int32_t AIndex) override;
+  Real GetItem(int32_t AIndex) const override;
   void SetItem(int32_t AIndex, Real AValue) override;
 
   // Property pBuffer: the same as MemoryBuffer.
@@ -456,15 +458,15 @@ class TBfRealBuffer : public TBfLinearMemoryBuffer, public virtual IBfRealBuffer
   void MultiplyValue(Real AValue) override;
   void DivideValue(Real AValue) override;
   void Zero() override;
-  void ToInt(int32_t* OutBuffer, bool ARound) override;
-  void ToShort(int16_t* OutBuffer, bool ARound) override;
-  void ToSingle(float* OutBuffer) override;
+  void ToInt(int32_t* OutBuffer, bool ARound) const override;
+  void ToShort(int16_t* OutBuffer, bool ARound) const override;
+  void ToSingle(float* OutBuffer) const override;
   void FromInt(const int32_t* InBuffer) override;
   void FromShort(const int16_t* InBuffer) override;
   void FromSingle(const float* InBuffer) override;
   void NormalizeFrom(const Ref<IBfRealBuffer>& Src, Real Offset, Real Factor) override;
   void Normalize(Real Offset, Real Factor) override;
-  Real Dot(const Ref<IBfRealBuffer>& Right) override;
+  Real Dot(const Ref<IBfRealBuffer>& Right) const override;
   void Threshold(Real AThreshold, TBfThresholdType AType) override;
   void ThresholdFrom(const Ref<IBfRealBuffer>& Src, Real AThreshold, TBfThresholdType AType) override;
   void Sqr() override;
@@ -479,21 +481,21 @@ class TBfRealBuffer : public TBfLinearMemoryBuffer, public virtual IBfRealBuffer
   void ExpFrom(const Ref<IBfRealBuffer>& Src) override;
   void Ln() override;
   void LnFrom(const Ref<IBfRealBuffer>& Src) override;
-  Real Mean() override;
-  Real StdDev() override;
+  Real Mean() const override;
+  Real StdDev() const override;
   void Convolve(const Ref<IBfRealBuffer>& Src, const Ref<IBfRealBuffer>& H) override;
-  Real Norm(const Ref<IBfRealBuffer>& Src, TBfNormType AType) override;
-  Real GetMinValue() override;
-  Real GetMaxValue() override;
-  Real GetMinIndex(int32_t& AIndex) override;
-  Real GetMaxIndex(int32_t& AIndex) override;
-  Real GetMin(int32_t IndexBegin, int32_t IndexEnd) override;
-  Real GetMax(int32_t IndexBegin, int32_t IndexEnd) override;
-  Real GetMinRestricted(int32_t IndexBegin, int32_t IndexEnd) override;
-  Real GetMaxRestricted(int32_t IndexBegin, int32_t IndexEnd) override;
+  Real Norm(const Ref<IBfRealBuffer>& Src, TBfNormType AType) const override;
+  Real GetMinValue() const override;
+  Real GetMaxValue() const override;
+  Real GetMinIndex(int32_t& AIndex) const override;
+  Real GetMaxIndex(int32_t& AIndex) const override;
+  Real GetMin(int32_t IndexBegin, int32_t IndexEnd) const override;
+  Real GetMax(int32_t IndexBegin, int32_t IndexEnd) const override;
+  Real GetMinRestricted(int32_t IndexBegin, int32_t IndexEnd) const override;
+  Real GetMaxRestricted(int32_t IndexBegin, int32_t IndexEnd) const override;
   // Read-only properties Min and Max.
-  Real Min() { return GetMinValue(); }
-  Real Max() { return GetMaxValue(); }
+  Real Min() const { return GetMinValue(); }
+  Real Max() const { return GetMaxValue(); }
 
  protected:
   TBfRealBuffer(TBfSmartMemoryBuffer* ADataContainer, uint32_t ASize)

@@ -121,6 +121,11 @@ const TClassInfo& TNrRadialBasisFunctionBackground::StaticClass() {
   return info;
 }
 
+TNrRadialBasisFunctionResultEvent TNrRadialBasisFunctionNetwork::GetOnResult() const {
+  Ref<IFlLockSection> section = FLock->ReadLock();
+  return FOnResult;
+}
+
 void TNrRadialBasisFunctionNetwork::SetOnResult(const TNrRadialBasisFunctionResultEvent& AValue) {
   Ref<IFlLockSection> section = FLock->WriteLock();
   FOnResult = AValue;

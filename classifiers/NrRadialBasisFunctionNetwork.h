@@ -161,16 +161,13 @@ class TNrRadialBasisFunctionBackground : public TCmOptionalDisabledPersistent {
   static const TClassInfo& StaticClass();
   const TClassInfo& ClassType() const override { return StaticClass(); }
 
-  Real GetCategory() const { return FCategory; }
+  Real GetCategory() const { return FLock->Getter(FCategory); }
   // Through the lock's Real setter, without an update function.
   void SetCategory(Real AValue) { FLock->Setter(FCategory, AValue, {}); }
 
   using TCmOptionalDisabledPersistent::Assign;
   // Copies the settings of ASource (its published properties).
-  void Assign(const TNrRadialBasisFunctionBackground& ASource) {
-    // Reading the source's properties does not change it.
-    Assign(const_cast<TNrRadialBasisFunctionBackground*>(&ASource));
-  }
+  void Assign(const TNrRadialBasisFunctionBackground& ASource) { Assign(&ASource); }
 
   // True when samples of ACategory are kept from becoming neurons.
   bool Excludes(Real ACategory) const { return FEnabled && ACategory == FCategory; }
@@ -206,11 +203,12 @@ class TNrRadialBasisFunctionNetwork : public TCmComponent {
   // Influence field of a neuron made for a sample that no neuron covers, and
   // the starting value of the search for the smallest conflicting distance.
   // The two limits are written through the lock's Real setter, without an
-  // update function and without a range check.
-  Real GetMaxInfluenceField() const { return FMaxInfluenceField; }
+  // update function and without a range check; they are read under the
+  // read section, so another thread's write is never seen half done.
+  Real GetMaxInfluenceField() const { return FLock->Getter(FMaxInfluenceField); }
   void SetMaxInfluenceField(Real AValue) { FLock->Setter(FMaxInfluenceField, AValue, {}); }
   // Lower limit of the field of a neuron made after a conflict.
-  Real GetMinInfluenceField() const { return FMinInfluenceField; }
+  Real GetMinInfluenceField() const { return FLock->Getter(FMinInfluenceField); }
   void SetMinInfluenceField(Real AValue) { FLock->Setter(FMinInfluenceField, AValue, {}); }
 
   TNrRadialBasisFunctionBackground* GetBackground() const { return FBackground.get(); }
@@ -218,7 +216,9 @@ class TNrRadialBasisFunctionNetwork : public TCmComponent {
   void SetBackground(const TNrRadialBasisFunctionBackground& AValue) { FBackground->Assign(AValue); }
   void SetBackground(TNrRadialBasisFunctionBackground* AValue) { FBackground->Assign(AValue); }
 
-  const TNrRadialBasisFunctionResultEvent& GetOnResult() const { return FOnResult; }
+  // A copy taken under the read section: a reference would let the caller
+  // read the callback while another thread replaces it.
+  TNrRadialBasisFunctionResultEvent GetOnResult() const;
   // Replaces the callback while holding the network's write section.
   void SetOnResult(const TNrRadialBasisFunctionResultEvent& AValue);
 

@@ -8,23 +8,36 @@ function(fr_add_library name)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
 endfunction()
 
-# fr_add_test(<name> SOURCES ... DEPS ... [LABELS ...])
+# fr_add_test(<name> SOURCES ... DEPS ... [LABELS ...] [TIMEOUT seconds])
 #   A GoogleTest executable registered with CTest. Label "concurrent" marks the
-#   tests that CI also runs under ThreadSanitizer.
+#   tests that CI also runs under ThreadSanitizer. Every case gets a timeout
+#   (default 60 s [wall-clock seconds per case], generous even under the
+#   sanitizers), so that a deadlock fails the run instead of hanging it; the
+#   end-to-end runs of the programs ask for more.
 function(fr_add_test name)
   if(NOT FR_BUILD_TESTS)
     return()
   endif()
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;DEPS;LABELS" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 60)
+  endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE
     FR_SHARED_DIR="${FR_SHARED_DIR}"
     FR_TEST_TMP_DIR="${CMAKE_CURRENT_BINARY_DIR}")
+  set(properties TIMEOUT ${ARG_TIMEOUT})
+  if(ARG_LABELS)
+    list(APPEND properties LABELS "${ARG_LABELS}")
+  endif()
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES LABELS "${ARG_LABELS}"
+    PROPERTIES ${properties}
     DISCOVERY_TIMEOUT 60)
+  if("concurrent" IN_LIST ARG_LABELS)
+    set_property(GLOBAL APPEND PROPERTY FR_CONCURRENT_TESTS ${name})
+  endif()
 endfunction()
 
 # fr_add_subsystem(<name> DEPS ...)

@@ -18,37 +18,41 @@ bool IsOrdinal(TTypeKind AKind) {
 
 }  // namespace
 
-void CmCopyPublishedProperties(TPersistent* ADest, TPersistent* ASource, bool ASkipName) {
+void CmCopyPublishedProperties(TPersistent* ADest, const TPersistent* ASource, bool ASkipName) {
+  // The published getters are plain member functions of the classes and
+  // take the object as the class registry stores it; a getter only reads
+  // (under the source's read section), so the source is never changed.
+  auto* source = const_cast<TPersistent*>(ASource);
   for (const TPropInfo* p : ADest->ClassType().SortedProperties()) {
     if (!p->Stored) continue;  // declared as never stored
     if (ASkipName && SameText(p->Name, "Name")) continue;
-    const TPropInfo* from = ASource->ClassType().FindProperty(p->Name);
+    const TPropInfo* from = source->ClassType().FindProperty(p->Name);
     if (from == nullptr)
       throw EPropertyError(Format("Cannot assign %s: %s has no property %s", ADest->ClassName().c_str(),
-                                  ASource->ClassName().c_str(), p->Name.c_str()));
+                                  source->ClassName().c_str(), p->Name.c_str()));
     const TTypeKind kind = p->Kind();
     const bool sameKind = from->Kind() == kind || (IsOrdinal(kind) && IsOrdinal(from->Kind()));
     if (!sameKind)
       throw EPropertyError(Format("Cannot assign %s: the property %s of %s is of another kind",
-                                  ADest->ClassName().c_str(), p->Name.c_str(), ASource->ClassName().c_str()));
+                                  ADest->ClassName().c_str(), p->Name.c_str(), source->ClassName().c_str()));
     switch (kind) {
       case TTypeKind::tkFloat:
-        if (p->CanWrite()) p->SetFloat(ADest, from->GetFloat(ASource));
+        if (p->CanWrite()) p->SetFloat(ADest, from->GetFloat(source));
         break;
       case TTypeKind::tkString:
-        if (p->CanWrite()) p->SetStr(ADest, from->GetStr(ASource));
+        if (p->CanWrite()) p->SetStr(ADest, from->GetStr(source));
         break;
       case TTypeKind::tkInt64:
-        if (p->CanWrite()) p->SetOrd(ADest, from->GetOrd(ASource));
+        if (p->CanWrite()) p->SetOrd(ADest, from->GetOrd(source));
         break;
       case TTypeKind::tkMethod:
-        if (p->CanWrite()) p->SetEvent(ADest, from->GetEvent(ASource));
+        if (p->CanWrite()) p->SetEvent(ADest, from->GetEvent(source));
         break;
       case TTypeKind::tkClass: {
         // Settings objects copy themselves; components and framework
         // objects (pins, pin lists) are never copied this way.
         TPersistent* mine = p->GetObj(ADest);
-        TPersistent* theirs = from->GetObj(ASource);
+        TPersistent* theirs = from->GetObj(source);
         if (mine == nullptr || theirs == nullptr) break;
         if (dynamic_cast<TComponent*>(mine) != nullptr || dynamic_cast<TFlObject*>(mine) != nullptr) break;
         mine->Assign(theirs);
@@ -57,7 +61,7 @@ void CmCopyPublishedProperties(TPersistent* ADest, TPersistent* ASource, bool AS
       case TTypeKind::tkInteger:
       case TTypeKind::tkEnumeration:
       case TTypeKind::tkSet:
-        if (p->CanWrite()) p->SetOrd(ADest, from->GetOrd(ASource));
+        if (p->CanWrite()) p->SetOrd(ADest, from->GetOrd(source));
         break;
     }
   }
@@ -125,9 +129,9 @@ const TClassInfo& TCmComponent::StaticClass() {
   return info;
 }
 
-void TCmComponent::Assign(TPersistent* ASource) {
+void TCmComponent::Assign(const TPersistent* ASource) {
   Ref<IFlLockSection> section = FLock->WriteLock();
-  if (auto* source = dynamic_cast<TCmComponent*>(ASource)) {
+  if (const auto* source = dynamic_cast<const TCmComponent*>(ASource)) {
     CmCopyPublishedProperties(this, source, true);
     return;
   }
@@ -181,9 +185,9 @@ const TClassInfo& TCmPersistent::StaticClass() {
   return info;
 }
 
-void TCmPersistent::Assign(TPersistent* ASource) {
+void TCmPersistent::Assign(const TPersistent* ASource) {
   Ref<IFlLockSection> section = FLock->WriteLock();
-  if (auto* source = dynamic_cast<TCmPersistent*>(ASource)) {
+  if (const auto* source = dynamic_cast<const TCmPersistent*>(ASource)) {
     CmCopyPublishedProperties(this, source, false);
     return;
   }

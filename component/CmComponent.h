@@ -40,7 +40,7 @@ class EOutOfResources : public EOutOfMemory {
 // Copies the published properties of ASource into ADest, in name order (see
 // TCmComponent::Assign). The source's property is found by the destination's
 // property name; a missing one raises EPropertyError.
-void CmCopyPublishedProperties(TPersistent* ADest, TPersistent* ASource, bool ASkipName);
+void CmCopyPublishedProperties(TPersistent* ADest, const TPersistent* ASource, bool ASkipName);
 
 // The real-valued properties that take part in "_Floats": the published
 // floating-point properties except the date and time types, in name order.
@@ -59,7 +59,7 @@ class TCmComponent : public TComponent {
   // Under the write section of this component's lock: from another
   // TCmComponent the published properties but "Name"; else the persistent
   // fallback (the source assigns itself, or EConvertError).
-  void Assign(TPersistent* ASource) override;
+  void Assign(const TPersistent* ASource) override;
   // Ends loading and, unless designing, makes the component ready.
   void Loaded() override;
   // Makes the component ready unless it is designed or it or an owner is
@@ -103,7 +103,7 @@ class TCmPersistent : public TPersistent {
 
   // Under the write section: from another TCmPersistent every published
   // property, "Name" included; else the persistent fallback.
-  void Assign(TPersistent* ASource) override;
+  void Assign(const TPersistent* ASource) override;
   TPersistent* GetOwner() override { return FOwnerProperty; }
 
   // The change notification of the object's property lock.
@@ -128,7 +128,7 @@ class TCmOptionalDisabledPersistent : public TCmPersistent {
   static const TClassInfo& StaticClass();
   const TClassInfo& ClassType() const override { return StaticClass(); }
 
-  bool GetEnabled() const { return FEnabled; }
+  bool GetEnabled() const { return FLock->Getter(FEnabled); }
   void SetEnabled(bool AValue) { FLock->Setter(FEnabled, AValue, {}); }
 
  protected:

@@ -34,9 +34,9 @@ const TClassInfo& TCmCollectionItem::StaticClass() {
   return info;
 }
 
-void TCmCollectionItem::Assign(TPersistent* ASource) {
+void TCmCollectionItem::Assign(const TPersistent* ASource) {
   Ref<IFlLockSection> section = FLock->WriteLock();
-  if (auto* source = dynamic_cast<TCmCollectionItem*>(ASource)) {
+  if (const auto* source = dynamic_cast<const TCmCollectionItem*>(ASource)) {
     CmCopyPublishedProperties(this, source, true);
     return;
   }

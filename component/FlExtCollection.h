@@ -47,7 +47,7 @@ class TCmCollectionItem : public TFlExtCollectionItem {
 
   // Under the write section: from another TCmCollectionItem the published
   // properties but "Name"; else the persistent fallback.
-  void Assign(TPersistent* ASource) override;
+  void Assign(const TPersistent* ASource) override;
 
   // The change notification of the item's property lock.
   virtual void PropertiesChanged() {}

@@ -148,6 +148,24 @@ bool TFlLock::TryAcquire(uint32_t ATimeout) {
   return true;
 }
 
+int32_t TFlLock::StopShare(TThreadID AThread) const {
+  for (const auto& [thread, count] : FStopShares)
+    if (thread == AThread) return count;
+  return 0;
+}
+
+void TFlLock::AddStopShare(TThreadID AThread, int32_t ADelta) {
+  if (ADelta == 0) return;
+  FCountStopLocks += ADelta;
+  for (auto it = FStopShares.begin(); it != FStopShares.end(); ++it) {
+    if (it->first != AThread) continue;
+    it->second += ADelta;
+    if (it->second == 0) FStopShares.erase(it);
+    return;
+  }
+  FStopShares.emplace_back(AThread, ADelta);
+}
+
 bool TFlLock::AcquireHold(TFlLockSection* ASection, const Ref<IFlLock>& ASlaveLock, uint8_t AEndCode,
                           Ref<IFlLockSection>& AUnlockSection, int32_t& ASlaveReleaseTry) {
   uint32_t timeout = 1;
@@ -161,11 +179,13 @@ bool TFlLock::AcquireHold(TFlLockSection* ASection, const Ref<IFlLock>& ASlaveLo
     {
       TFlCriticalSectionGuard hold(FIntLockSection);
       if (FInStopCount > 0) {
-        // Answered without the lock; counted so that the release balances.
-        if (GetCurrentThreadId() == FOwningThread)
+        // Answered without the lock; counted, as this thread's own, so that
+        // its release balances.
+        const TThreadID self = GetCurrentThreadId();
+        if (self == FOwningThread)
           ++FCountStopLocksOwner;
         else
-          ++FCountStopLocks;
+          AddStopShare(self, +1);
         Trace(this, ASection, AEndCode);
         return false;
       }
@@ -183,14 +203,15 @@ bool TFlLock::AcquireHold(TFlLockSection* ASection, const Ref<IFlLock>& ASlaveLo
 
 void TFlLock::ReleaseHold() {
   TFlCriticalSectionGuard hold(FIntLockSection);
-  if (GetCurrentThreadId() != FOwningThread) {
-    if (FCountStopLocks > 0) --FCountStopLocks;
+  const TThreadID self = GetCurrentThreadId();
+  if (self != FOwningThread) {
+    if (StopShare(self) > 0) AddStopShare(self, -1);
     return;
   }
   if (FCountStopLocksOwner > 0)
     --FCountStopLocksOwner;
-  else if (FCountStopLocks > 0)
-    --FCountStopLocks;
+  else if (StopShare(self) > 0)
+    AddStopShare(self, -1);
   else
     --FCountLocks;
   if (FCountLocks == 0 && FCountStopLocksOwner == 0) {
@@ -233,15 +254,16 @@ void TFlLock::ReleaseStop(TFlLockSection* ASection) {
   {
     TFlCriticalSectionGuard hold(FIntLockSection);
     --FInStopCount;
-    if (GetCurrentThreadId() != FOwningThread) {
-      if (FCountStopLocks > 0) --FCountStopLocks;
+    const TThreadID self = GetCurrentThreadId();
+    if (self != FOwningThread) {
+      if (StopShare(self) > 0) AddStopShare(self, -1);
     } else {
       if (FCountStopLocksOwner > 0)
         --FCountStopLocksOwner;
       else if (FCountLocks > 1)
         --FCountLocks;
-      else if (FCountStopLocks > 0)
-        --FCountStopLocks;
+      else if (StopShare(self) > 0)
+        AddStopShare(self, -1);
       else
         --FCountLocks;
       if (FCountLocks == 0 && FCountStopLocksOwner == 0) {
@@ -263,10 +285,12 @@ void TFlLock::SaveAndUnlock(TFlLockSection* ASection, int32_t& AOwn, int32_t& AO
     return;
   }
   AOwn = FCountLocks + FCountStopLocksOwner;
-  AOther = FCountStopLocks;
+  // Only this thread's share: the holds other threads were answered
+  // without the lock stay theirs to end.
+  AOther = StopShare(self);
   if (AOwn > 0 && FCountLocks > 0) FLockMutex.Release();
   FCountLocks = 0;
-  FCountStopLocks = 0;
+  AddStopShare(self, -AOther);
   FCountStopLocksOwner = 0;
   FOwningThread = 0;
   Trace(this, ASection, loUnlockCreate);
@@ -274,27 +298,30 @@ void TFlLock::SaveAndUnlock(TFlLockSection* ASection, int32_t& AOwn, int32_t& AO
 
 void TFlLock::Restore(int32_t AOwn, int32_t AOther) {
   if (AOwn == 0 && AOther == 0) return;
+  const TThreadID self = GetCurrentThreadId();
   if (AOwn == 0) {
     TFlCriticalSectionGuard hold(FIntLockSection);
-    FCountStopLocks += AOther;
+    AddStopShare(self, AOther);
     return;
   }
   for (;;) {
     if (TryAcquire(RestoreTimeout)) {
       TFlCriticalSectionGuard hold(FIntLockSection);
       FCountLocks += AOwn - 1;  // the successful try already counted one
-      FCountStopLocks += AOther;
+      AddStopShare(self, AOther);
       return;
     }
     TFlCriticalSectionGuard hold(FIntLockSection);
     if (FInStopCount > 0) {
       // A stop is pending or held: the holds come back as holds answered
-      // without the lock.
-      if (GetCurrentThreadId() == FOwningThread) {
+      // without the lock, each still this thread's to end. A thread that
+      // does not own the lock gets both its own holds and its saved share
+      // back in its share, so none of its sections is left uncounted.
+      if (self == FOwningThread) {
         FCountStopLocksOwner += AOwn;
-        FCountStopLocks += AOther;
+        AddStopShare(self, AOther);
       } else {
-        FCountStopLocks += AOwn;
+        AddStopShare(self, AOwn + AOther);
       }
       return;
     }

@@ -29,6 +29,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Interfaces.h"
@@ -191,21 +192,20 @@ class TFlLockTraceRegistry : public TObject {
 // The framework lock. Counters, all guarded by FIntLockSection:
 // - FCountStopLocks: holds of threads other than the owner that were answered
 //   without the lock while a stop was pending or held, plus holds carried
-//   over by a restore;
-// - FCountStopLocksOwner: the same for the owning thread;
+//   over by a restore; always the sum of FStopShares;
+// - FStopShares: the same holds counted per thread. Every step that counts,
+//   ends, saves or restores such a hold uses the calling thread's own share,
+//   so that a release can only ever balance a hold of the thread that makes
+//   it: the owner ending its last hold (or its stop) while other threads
+//   still hold sections answered without the lock releases the lock instead
+//   of using up one of their counts;
+// - FCountStopLocksOwner: holds of the owning thread answered without the
+//   lock;
 // - FCountLocks: re-entrant hold count of the owning thread;
 // - FInStopCount: stop holds requested or held (> 0: a stop is pending or
 //   active);
 // - FOwningThread: the owner, 0 when nobody owns the lock.
 // FLockMutex is what really excludes threads.
-//
-// Known limitation of this counting: FCountStopLocks does not record which
-// thread a hold belongs to. When the owner ends a hold (or its stop hold with
-// FCountLocks = 1) while holds of other threads answered without the lock are
-// still alive, the owner's release takes one of their counts instead of its
-// own; the lock then stays owned by that thread with no section left to end
-// it. Threads answered without the lock should end those sections before the
-// stop that caused them ends.
 class TFlLock : public TInterfacedObject, public virtual IFlLock {
  public:
   TFlLock();
@@ -255,12 +255,22 @@ class TFlLock : public TInterfacedObject, public virtual IFlLock {
   void AcquireStop(TFlLockSection* ASection);
   void ReleaseStop(TFlLockSection* ASection);
   // Unlock-all section: give up the calling thread's holds (AOwn, AOther get
-  // the saved counts) and take them back.
+  // the saved counts: its own holds, and its share of the holds answered
+  // without the lock) and take them back.
   void SaveAndUnlock(TFlLockSection* ASection, int32_t& AOwn, int32_t& AOther);
   void Restore(int32_t AOwn, int32_t AOther);
 
+  // AThread's share of FCountStopLocks; the caller holds FIntLockSection.
+  int32_t StopShare(TThreadID AThread) const;
+  // Adds ADelta to AThread's share and to FCountStopLocks; the caller holds
+  // FIntLockSection. Shares that drop to 0 are forgotten.
+  void AddStopShare(TThreadID AThread, int32_t ADelta);
+
   TFlCriticalSection FIntLockSection;
   int32_t FCountStopLocks = 0;
+  // (thread, count > 0) pairs; a handful at most, since only threads that
+  // met a stop have one.
+  std::vector<std::pair<TThreadID, int32_t>> FStopShares;
   int32_t FCountStopLocksOwner = 0;
   int32_t FCountLocks = 0;
   int32_t FInStopCount = 0;

@@ -240,8 +240,8 @@ void TCollection::Clear() {
   while (!FItems.empty()) delete FItems.back();
 }
 
-void TCollection::Assign(TPersistent* ASource) {
-  auto* source = dynamic_cast<TCollection*>(ASource);
+void TCollection::Assign(const TPersistent* ASource) {
+  const auto* source = dynamic_cast<const TCollection*>(ASource);
   if (source == nullptr) {
     TPersistent::Assign(ASource);
     return;

@@ -209,7 +209,7 @@ class TCollection : public TPersistent {
 
   // Makes the items a copy of ASource's: as many items, each assigned from
   // the source item at the same place.
-  void Assign(TPersistent* ASource) override;
+  void Assign(const TPersistent* ASource) override;
 
  private:
   friend class TCollectionItem;

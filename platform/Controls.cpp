@@ -57,8 +57,8 @@ const TClassInfo& TFont::StaticClass() {
   return info;
 }
 
-void TFont::Assign(TPersistent* ASource) {
-  auto* source = dynamic_cast<TFont*>(ASource);
+void TFont::Assign(const TPersistent* ASource) {
+  const auto* source = dynamic_cast<const TFont*>(ASource);
   if (source == nullptr) {
     TPersistent::Assign(ASource);
     return;

@@ -109,7 +109,7 @@ class TFont : public TPersistent {
   static const TClassInfo& StaticClass();
   const TClassInfo& ClassType() const override { return StaticClass(); }
   TPersistent* GetOwner() override { return FOwner; }
-  void Assign(TPersistent* ASource) override;
+  void Assign(const TPersistent* ASource) override;
 
   int32_t GetCharset() const { return FCharset; }
   void SetCharset(int32_t AValue) { FCharset = AValue; }

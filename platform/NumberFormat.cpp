@@ -3,9 +3,9 @@
 #include <langinfo.h>
 #include <locale.h>
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
+#include <iterator>
 #include <mutex>
 
 std::string IntToStr(int64_t AValue) { return std::to_string(AValue); }
@@ -25,14 +25,22 @@ std::string FloatToStr(Real AValue, std::string_view ADecimalSeparator) {
   if (std::isinf(AValue)) return AValue < 0 ? "-INF" : "INF";
   if (AValue == 0) return "0";  // also -0: no sign for zero
 
-  // "%.14e" rounds correctly to 15 significant digits: d.ddddddddddddddde±XX.
+  // Scientific with 14 fraction digits rounds correctly to 15 significant
+  // digits: d.ddddddddddddddde±XX. std::to_chars never consults the process
+  // locale, so the separator below is the only one the text ever gets, even
+  // after a toolkit has switched LC_NUMERIC to a decimal comma.
   char text[40];
-  std::snprintf(text, sizeof text, "%.*e", cSignificantDigits - 1, AValue);
-  std::string_view all(text);
+  const std::to_chars_result written =
+      std::to_chars(std::begin(text), std::end(text), AValue, std::chars_format::scientific,
+                    cSignificantDigits - 1);
+  std::string_view all(text, static_cast<size_t>(written.ptr - text));
   const bool negative = all.front() == '-';
   if (negative) all.remove_prefix(1);
   const size_t ePos = all.find('e');
-  const int exponent = std::atoi(std::string(all.substr(ePos + 1)).c_str());
+  std::string_view exponentText = all.substr(ePos + 1);
+  if (!exponentText.empty() && exponentText.front() == '+') exponentText.remove_prefix(1);
+  int exponent = 0;
+  std::from_chars(exponentText.data(), exponentText.data() + exponentText.size(), exponent);
   std::string digits;
   for (char c : all.substr(0, ePos))
     if (c != '.') digits += c;

@@ -1,6 +1,6 @@
 #include "platform/Persistent.h"
 
-void TPersistent::Assign(TPersistent* ASource) {
+void TPersistent::Assign(const TPersistent* ASource) {
   if (ASource == nullptr) {
     const std::string dest = ClassName();
     throw EConvertError(Format("Cannot assign a nil to a %s", dest.c_str()));
@@ -8,7 +8,7 @@ void TPersistent::Assign(TPersistent* ASource) {
   ASource->AssignTo(this);
 }
 
-void TPersistent::AssignTo(TPersistent* ADest) {
+void TPersistent::AssignTo(TPersistent* ADest) const {
   const std::string source = ClassName();
   const std::string dest = ADest != nullptr ? ADest->ClassName() : "nil";
   throw EConvertError(Format("Cannot assign a %s to a %s", source.c_str(), dest.c_str()));

@@ -11,9 +11,10 @@ class TFiler;
 
 class TPersistent : public TObject {
  public:
-  // Copies the settings of ASource into this object. The default asks ASource
-  // to do it (AssignTo), which fails unless a class knows how.
-  virtual void Assign(TPersistent* ASource);
+  // Copies the settings of ASource into this object; ASource is only read.
+  // The default asks ASource to do it (AssignTo), which fails unless a class
+  // knows how.
+  virtual void Assign(const TPersistent* ASource);
 
   // Where ownership chains are followed (names in stored layouts): the object
   // this one belongs to, or nullptr.
@@ -35,7 +36,7 @@ class TPersistent : public TObject {
  protected:
   // Copies this object's settings into ADest; the default fails with
   // EConvertError.
-  virtual void AssignTo(TPersistent* ADest);
+  virtual void AssignTo(TPersistent* ADest) const;
 
   // Declares the properties this class stores beyond its published ones.
   virtual void DefineProperties(TFiler* /*AFiler*/) {}

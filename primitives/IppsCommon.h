@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 #include "primitives/IppDispatch.h"
 
@@ -18,11 +19,13 @@ inline bool AnyNull(P... p) noexcept {
   return ((p == nullptr) || ...);
 }
 
-// x87 extended precision (64-bit significand); static_assert keeps a port to
-// a platform where long double is plain double from passing silently.
+// x87 extended precision (64-bit significand). The sums are defined by that
+// precision: a platform whose long double is a plain double (53 bits) or a
+// quadruple (113 bits) would give other results, so it is refused here and,
+// with a clearer message, when the build is configured.
 using Extended = long double;
-static_assert(sizeof(long double) >= 10 && __LDBL_MANT_DIG__ >= 64,
-              "the internal primitives accumulate in a type with at least a 64-bit significand");
+static_assert(std::numeric_limits<long double>::digits == 64,
+              "the internal primitives accumulate in the 80-bit extended format (a 64-bit significand)");
 
 inline uint64_t Bits(double x) noexcept {
   uint64_t u;

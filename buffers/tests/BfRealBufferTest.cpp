@@ -15,6 +15,9 @@
 #include <fstream>
 #include <limits>
 #include <thread>
+#include <type_traits>
+#include <typeinfo>
+#include <utility>
 #include <vector>
 
 #include "platform/Classes.h"
@@ -29,6 +32,18 @@ static_assert(std::is_convertible_v<Ref<TBfRealBuffer>, Ref<IBfGenericBuffer>>);
 static_assert(!std::is_convertible_v<Ref<IBfData>, Ref<IBfRealBuffer>>,
               "going down the interface chain needs a query");
 static_assert(!std::is_constructible_v<TBfRealBuffer>, "buffers are created by Create... only");
+// Copy on write rests on this: Read and ByteRead give no storage of its own,
+// so the items they point to may be shared and must not be written through.
+static_assert(!std::is_assignable_v<decltype(*std::declval<IBfRealBuffer&>().Read()), Real>,
+              "Read() hands out read-only items; writing takes Write() or Modify()");
+static_assert(!std::is_assignable_v<decltype(*std::declval<IBfDataBuffer&>().ByteRead()), uint8_t>,
+              "ByteRead() hands out read-only bytes; writing takes ByteWrite() or ByteModify()");
+static_assert(std::is_assignable_v<decltype(*std::declval<IBfRealBuffer&>().Modify()), Real>);
+// Queries are callable on a buffer seen as const.
+static_assert(std::is_invocable_v<decltype(&IBfRealBuffer::GetItem), const IBfRealBuffer&, int32_t>);
+static_assert(std::is_invocable_v<decltype(&IBfRealBuffer::Mean), const IBfRealBuffer&>);
+static_assert(std::is_invocable_v<decltype(&IBfDataBuffer::IsEqual), const IBfDataBuffer&,
+                                  const Ref<IBfDataBuffer>&>);
 
 std::string TempPath(const char* AName) { return std::string(FR_TEST_TMP_DIR) + "/" + AName; }
 
@@ -65,9 +80,10 @@ class TTestIntBuffer : public TBfLinearMemoryBuffer {
     return Construct(new TTestIntBuffer(TBfSmartMemoryBuffer::Create(bytes, false), bytes));
   }
   Ref<IBfData> MakeCopy() override { return Construct(new TTestIntBuffer(this)); }
-  uint32_t GetItemSize() override { return 4; }
-  uint32_t GetSize() override { return FCharSize / 4; }
-  int32_t* Data() { return reinterpret_cast<int32_t*>(ByteRead()); }
+  uint32_t GetItemSize() const override { return 4; }
+  uint32_t GetSize() const override { return FCharSize / 4; }
+  const int32_t* Data() const { return reinterpret_cast<const int32_t*>(ByteRead()); }
+  int32_t* ModifyData() { return reinterpret_cast<int32_t*>(ByteModify()); }
   void SetDataContainer(TBfSmartBuffer* AContainer) override {
     ++SetDataContainerCalls;
     TBfLinearMemoryBuffer::SetDataContainer(AContainer);
@@ -86,16 +102,16 @@ class TForeignData : public TInterfacedObject, public virtual IBfDataBuffer {
   TObject* GetInstance() override { return this; }
   Ref<IBfData> MakeCopy() override { return {}; }
   void Assign(const Ref<IBfDataBuffer>&) override {}
-  bool IsEqual(const Ref<IBfDataBuffer>&) override { return false; }
-  uint8_t* ByteRead() override { return FBytes; }
+  bool IsEqual(const Ref<IBfDataBuffer>&) const override { return false; }
+  const uint8_t* ByteRead() const override { return FBytes; }
   uint8_t* ByteWrite() override { return FBytes; }
   uint8_t* ByteModify() override { return FBytes; }
-  uint32_t GetByteSize() override { return 8; }
-  uint32_t GetSize() override { return 8; }
+  uint32_t GetByteSize() const override { return 8; }
+  uint32_t GetSize() const override { return 8; }
   TBfSequenceStamp* GetSequenceStamp() override { return nullptr; }
   void CopyTo(uint32_t, const Ref<IBfDataBuffer>&, uint32_t, uint32_t) override {}
   void Unique(bool) override {}
-  void SaveToFile(const std::string&) override {}
+  void SaveToFile(const std::string&) const override {}
   void LoadFromFile(const std::string&) override {}
 
  protected:
@@ -172,7 +188,7 @@ TEST_P(CreateSizeTest, SizesAndBlock) {
   EXPECT_EQ(b->MemoryBuffer()->AllocatedSize(), row.Allocated);
   EXPECT_EQ(b->pBuffer(), b->MemoryBuffer());
   EXPECT_EQ(reinterpret_cast<uintptr_t>(b->Read()) % 32, 0u);
-  EXPECT_EQ(reinterpret_cast<void*>(b->Read()), b->MemoryBuffer()->GetRawData());
+  EXPECT_EQ(reinterpret_cast<const void*>(b->Read()), b->MemoryBuffer()->GetRawData());
   EXPECT_TRUE(b->OwnsData());
   ExpectCounts(b->GetDataContainer(), 1, 1);
 }
@@ -278,12 +294,18 @@ TEST_F(BufferTest, CopiesShareTheContainer) {
 
 TEST_F(BufferTest, GenericAndMemoryBuffersCopyToTheirOwnClass) {
   Ref<TBfMemoryBuffer> m = TBfMemoryBuffer::CreateSize(5);
+  // typeid of a call's result would evaluate the call inside typeid, which
+  // reads as if it did not: the object is named first.
+  auto classOf = [](const Ref<IBfData>& ACopy) -> const std::type_info& {
+    const TObject& object = *ACopy->GetInstance();
+    return typeid(object);
+  };
   Ref<IBfData> mc = m->MakeCopy();
-  EXPECT_EQ(typeid(*mc->GetInstance()), typeid(TBfMemoryBuffer));
+  EXPECT_EQ(classOf(mc), typeid(TBfMemoryBuffer));
   Ref<TBfLinearMemoryBuffer> l = TBfLinearMemoryBuffer::CreateSize(5);
-  EXPECT_EQ(typeid(*l->MakeCopy()->GetInstance()), typeid(TBfLinearMemoryBuffer));
+  EXPECT_EQ(classOf(l->MakeCopy()), typeid(TBfLinearMemoryBuffer));
   Ref<TBfGenericBuffer> g = TBfGenericBuffer::CreateCopy(m);
-  EXPECT_EQ(typeid(*g->MakeCopy()->GetInstance()), typeid(TBfGenericBuffer));
+  EXPECT_EQ(classOf(g->MakeCopy()), typeid(TBfGenericBuffer));
   EXPECT_EQ(g->GetDataContainer(), m->GetDataContainer());
   EXPECT_EQ(g->GetByteSize(), 5u);
   EXPECT_EQ(g->ByteRead(), m->ByteRead());
@@ -517,7 +539,8 @@ TEST_F(BufferTest, GenericBuffersOnPlainContainersCopyOnWriteToo) {
   EXPECT_EQ(b->ByteWrite(), nullptr);  // no data, but the container is made private
   EXPECT_EQ(Since().CopyOnWriteContainers, 1);
   EXPECT_NE(b->GetDataContainer(), c);
-  EXPECT_EQ(typeid(*b->GetDataContainer()), typeid(TBfSmartBuffer));
+  const TBfSmartBuffer& container = *b->GetDataContainer();
+  EXPECT_EQ(typeid(container), typeid(TBfSmartBuffer));
   // No data pointer: no bytes to compare or copy, whatever the size says.
   Ref<TBfGenericBuffer> sized = TBfGenericBuffer::Create(TBfSmartBuffer::Create(), 16);
   Ref<TBfMemoryBuffer> m = TBfMemoryBuffer::CreateSize(16);
@@ -742,7 +765,7 @@ TEST_F(BufferTest, ConstructorsBeyondTheLimitLeaveNothingBehind) {
 
 TEST_F(BufferTest, OtherItemSizesResizeByTheirItems) {
   Ref<TTestIntBuffer> b = TTestIntBuffer::CreateSize(3);  // 12 bytes in a 16-byte block
-  b->Data()[0] = 7;
+  b->ModifyData()[0] = 7;
   TBfSmartBuffer* c = b->GetDataContainer();
   b->Resize(4, true);  // 16 bytes still fit
   EXPECT_EQ(b->GetDataContainer(), c);

@@ -6,13 +6,12 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "classifiers/NrRadialBasisFunctionNetwork.h"
 #include "component/tests/StreamBytes.h"
+#include "pins/tests/LockTestSupport.h"
 
 namespace {
 
@@ -189,19 +188,22 @@ TEST_F(NetworkComponent, PropertiesGoThroughTheSharedLock) {
 
 TEST_F(NetworkComponent, OnResultIsReplacedUnderTheWriteSection) {
   std::unique_ptr<TNrRadialBasisFunctionNetwork> net(CreateComponent<TNrRadialBasisFunctionNetwork>(nullptr));
+  locktest::TTraceScope trace;
   std::atomic<bool> replaced{false};
-  std::thread writer;
   {
     Ref<IFlLockSection> held = net->GetLock()->WriteLock();
-    writer = std::thread([&] {
+    locktest::TWorker writer([&] {
       net->SetOnResult(TNrRadialBasisFunctionResultEvent(
           [](TObject*, const Ref<IBfRealBuffer>&, TNrRadialBasisFunctionResult*) {}));
       replaced = true;
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    // The writer has asked for the write section while this thread holds it:
+    // from here on it can only be waiting.
+    EXPECT_TRUE(trace->WaitFor(net->GetLock()->Instance(), loBeginWriteCreate, writer.Id()));
     EXPECT_FALSE(replaced.load()) << "replaced while another thread held the write section";
+    held.Reset();
+    writer.Join();
   }
-  writer.join();
   EXPECT_TRUE(replaced.load());
   EXPECT_TRUE(net->GetOnResult());
 }

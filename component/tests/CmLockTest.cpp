@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <limits>
 #include <stdexcept>
@@ -268,6 +269,19 @@ TEST(CmLockTest, ErrorInNotificationReachesCallerAndEndsSection) {
   EXPECT_EQ(lock->Instance()->Counters(), TFlLock::TCounters{});
 }
 
+TEST(CmLockTest, ErrorInUpdateFunctionSkipsTheNotificationAndEndsSection) {
+  int notifications = 0;
+  Ref<TCmLock> lock = TCmLock::Create([&] { ++notifications; });
+  int32_t field = 0;
+  EXPECT_THROW(lock->Setter(field, 1, [] { throw std::runtime_error("update failed"); }), std::runtime_error);
+  EXPECT_EQ(field, 1) << "assigned before the update function ran";
+  EXPECT_EQ(notifications, 0) << "the notification comes after the update function";
+  EXPECT_EQ(lock->Instance()->Counters(), TFlLock::TCounters{});
+  bool otherGotIt = false;
+  TWorker([&] { otherGotIt = lock->WriteLock() != nullptr; }).Join();
+  EXPECT_TRUE(otherGotIt);
+}
+
 TEST(CmLockTest, NotificationMaySetFurtherPropertiesOfTheSameComponent) {
   Ref<TCmLock> lock = TCmLock::Create();
   Ref<TCmLock> item = TCmLock::CreateCopy(Ref<IFlLock>(lock));
@@ -430,6 +444,37 @@ TEST(CmLockConcurrentTest, SettersProceedWithoutTheLockDuringAStop) {
   endStop.Set();
   stopper.Join();
   EXPECT_EQ(lock->Instance()->Counters(), TFlLock::TCounters{});
+}
+
+// Two threads keep writing properties while a third takes and ends stop
+// holds over and over: setters answered without the lock during a stop end
+// only their own counts, so every stop is granted and the lock ends free.
+TEST(CmLockConcurrentTest, SettersAndRepeatedStopsLeaveTheLockFree) {
+  Ref<TCmLock> lock = TCmLock::Create();
+  constexpr int stopCycles = 300;
+  std::atomic<int> stopsDone{0};
+  std::atomic<bool> stopperDone{false};
+  int32_t first = 0, second = 0;  // each written by one thread only
+  auto writer = [&](int32_t& AField) {
+    for (int32_t i = 1; !stopperDone.load(); ++i) lock->Setter(AField, i, TCmPropUpdateFunc());
+  };
+  TWorker a([&] { writer(first); }), b([&] { writer(second); });
+  TWorker stopper([&] {
+    for (int i = 0; i < stopCycles; ++i) {
+      Ref<IFlLockSection> stop = lock->StopLock();
+      ++stopsDone;
+    }
+    stopperDone = true;
+  });
+  EXPECT_TRUE(locktest::WaitUntil([&] { return stopperDone.load(); }))
+      << "stuck after " << stopsDone.load() << " of " << stopCycles << " stops";
+  stopper.Join();
+  a.Join();
+  b.Join();
+  EXPECT_EQ(lock->Instance()->Counters(), TFlLock::TCounters{});
+  bool otherGotIt = false;
+  TWorker([&] { otherGotIt = lock->WriteLock() != nullptr; }).Join();
+  EXPECT_TRUE(otherGotIt);
 }
 
 // Many threads writing through copies of one lock: every update is seen, no

@@ -18,22 +18,12 @@
 #include <vector>
 
 #include "pins/FlLocks.h"
+#include "platform/tests/WaitUntil.h"
 
 namespace locktest {
 
-// Upper bound for waiting on something that must happen; far above anything
-// a working lock needs.
-inline constexpr std::chrono::seconds GiveUpAfter{20};
-
-// Polls ACondition, yielding between polls; false if it never became true.
-inline bool WaitUntil(const std::function<bool()>& ACondition) {
-  const auto deadline = std::chrono::steady_clock::now() + GiveUpAfter;
-  while (!ACondition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::yield();
-  }
-  return true;
-}
+using frtest::GiveUpAfter;
+using frtest::WaitUntil;
 
 // A one-shot event: Set once, Wait returns once it is set.
 class TEvent {

@@ -228,8 +228,8 @@ class TItem : public TCollectionItem {
   }
   const TClassInfo& ClassType() const override { return StaticClass(); }
   void SetValue(int32_t AValue) { FValue = AValue; }
-  void Assign(TPersistent* ASource) override {
-    if (auto* s = dynamic_cast<TItem*>(ASource)) {
+  void Assign(const TPersistent* ASource) override {
+    if (const auto* s = dynamic_cast<const TItem*>(ASource)) {
       FValue = s->FValue;
       return;
     }

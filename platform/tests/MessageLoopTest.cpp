@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/MessageLoop.h"
+#include "platform/tests/WaitUntil.h"
 
 namespace {
 
@@ -106,7 +107,7 @@ TEST(MessageLoopThreads, DispatchesOnTheRunningThreadAndKillWaitsForAHandler) {
   ASSERT_TRUE(loop.SetTimer(w, 1, 1));
   std::thread runner([&] { loop.Run(); });
   const std::thread::id runnerId = runner.get_id();
-  while (ticks.load() < 3) std::this_thread::yield();
+  EXPECT_TRUE(frtest::WaitUntil([&] { return ticks.load() >= 3; })) << "the timer never ticked three times";
   // From another thread: returns only once no handler of the window runs.
   loop.DeallocateHWnd(w);
   EXPECT_FALSE(inHandler.load());

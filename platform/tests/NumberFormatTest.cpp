@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -100,3 +101,25 @@ TEST(FloatToStrSeparatorTest, MultiByteSeparatorIsWrittenWhole) {
 }
 
 }  // namespace
+
+// The process locale (which a toolkit switches to the user's) never leaks
+// into the digits: only the separator asked for appears, once.
+TEST(FloatToStrProcessLocaleTest, CommaLocaleOfTheProcessChangesNothing) {
+  const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr)
+    GTEST_SKIP() << "the locale de_DE.UTF-8 is not installed (localedef -i de_DE -f UTF-8 de_DE.UTF-8)";
+  const struct {
+    Real Value;
+    const char* Point;
+    const char* Comma;
+  } cases[] = {
+      {92.5, "92.5", "92,5"},          {110.328125, "110.328125", "110,328125"},
+      {1.5e-7, "1.5E-7", "1,5E-7"},    {-0.000125, "-0.000125", "-0,000125"},
+      {1e20, "1E20", "1E20"},          {123456789012345.0, "123456789012345", "123456789012345"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FloatToStr(c.Value, '.'), c.Point) << c.Point;
+    EXPECT_EQ(FloatToStr(c.Value, ','), c.Comma) << c.Point;
+  }
+  std::setlocale(LC_NUMERIC, saved.c_str());
+}

@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/tests/WaitUntil.h"
+
 namespace {
 
 TEST(ThreadIdTest, NeverZeroStableAndDistinct) {
@@ -122,7 +124,7 @@ TEST(MutexTest, WaiterGetsTheMutexWhenTheOwnerReleases) {
     got = mutex.Wait(INFINITE) == TWaitResult::wrSignaled;
     mutex.Release();
   });
-  while (!waiting) std::this_thread::yield();
+  EXPECT_TRUE(frtest::WaitUntil([&] { return waiting.load(); }));
   EXPECT_TRUE(mutex.Release());
   waiter.join();
   EXPECT_TRUE(got);

@@ -88,7 +88,11 @@ std::string Show(T v) {
   if constexpr (sizeof(T) == 1) s << int(v); else s << v;
   return s.str();
 }
-inline std::string Show(Ipp64fc v) { return "(" + Show(v.re) + ", " + Show(v.im) + ")"; }
+inline std::string Show(Ipp64fc v) {
+  std::ostringstream s;
+  s << '(' << Show(v.re) << ", " << Show(v.im) << ')';
+  return s.str();
+}
 inline uint64_t UlpDistance(Ipp64fc a, Ipp64fc b) {
   const uint64_t r = UlpDistance(a.re, b.re), i = UlpDistance(a.im, b.im);
   return r > i ? r : i;
