@@ -35,7 +35,7 @@ IppStatus CopyRows(const T* pSrc, int srcStep, T* pDst, int dstStep, IppiSize ro
   if (StepTooSmall(srcStep, roiSize.width, APixelBytes) || StepTooSmall(dstStep, roiSize.width, APixelBytes))
     return ippStsStepErr;
   const size_t bytes = static_cast<size_t>(roiSize.width) * static_cast<size_t>(APixelBytes);
-  // memmove: a region copied onto itself (or onto an overlapping part of
+  // memmove: a region copied onto itself (or onto an overlapping piece of
   // the same row) is not garbled within a row.
   for (int y = 0; y < roiSize.height; ++y) std::memmove(Row(pDst, dstStep, y), Row(pSrc, srcStep, y), bytes);
   return ippStsNoErr;

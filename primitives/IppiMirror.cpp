@@ -1,7 +1,7 @@
 // Mirroring of three- and four-channel byte images: ippiMirror_8u_C3R,
 // ippiMirror_8u_C4R and the in-place ippiMirror_8u_C3IR.
 //
-// Reversing a row is the only part that is not a plain row copy. Four-byte
+// Reversing a row is the only step that is not a plain row copy. Four-byte
 // pixels are reversed four at a time with an SSE2 lane shuffle; three-byte
 // pixels sixteen at a time (48 bytes, three registers) with SSSE3 byte
 // shuffles when the processor has them (checked once at run time), and one

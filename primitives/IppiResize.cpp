@@ -61,7 +61,7 @@ struct TAxis {
 // Source position of each destination index for the linear, cubic and
 // Lanczos kernels: the first and last destination pixels fall on the first
 // and last source pixels; accumulated by repeated addition in extended
-// precision. Calls AUse(k, j, t, p) with the integer part j clamped to the
+// precision. Calls AUse(k, j, t, p) with the truncated position j clamped to the
 // image, the fraction t and the position p itself (the last image index when
 // rounding carried it past the image).
 template <class F>
