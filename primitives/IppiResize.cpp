@@ -226,6 +226,10 @@ class TArena {
  public:
   template <class U>
   void Reserve(U*& APtr, int64_t ACount) {
+    if (N == kMaxArrays || Bytes == INT64_MAX) {  // more arrays than slots: reported as no memory
+      Bytes = INT64_MAX;
+      return;
+    }
     Items[N] = reinterpret_cast<void**>(&APtr);
     Offsets[N++] = Bytes;
     Bytes += (ACount * static_cast<int64_t>(sizeof(U)) + 31) / 32 * 32;
@@ -242,8 +246,9 @@ class TArena {
   ~TArena() { AlignedFree(Block); }
 
  private:
-  void** Items[16] = {};
-  int64_t Offsets[16] = {};
+  static constexpr int kMaxArrays = 16;
+  void** Items[kMaxArrays] = {};
+  int64_t Offsets[kMaxArrays] = {};
   int N = 0;
   int64_t Bytes = 0;
   unsigned char* Block = nullptr;
@@ -411,13 +416,20 @@ __attribute__((target("avx2"))) int LinearRowC4Avx2(const Ipp8u* s, const int* x
 // One and four channels without gathers: where the 8 pairs (p[j], p[j+1])
 // of a block of 8 values (8 columns of one channel, 2 of four channels) lie
 // within 16 bytes of the block's first left neighbour (every enlargement,
-// and reductions down to about one half), one load and one byte shuffle fetch
-// them. The plan holds, per block, the offset of that load (-1 when the block
-// does not fit) and its shuffle, and per value its weight pair.
+// and reductions down to about one half), one load and two byte shuffles
+// fetch the left and the right neighbours as 16-bit lanes. With
+// d = p[j+1] - p[j] the value is then
+//   (left p[j] + right p[j+1] + 128) >> 8 = 64 p[j] + ((right d + 128) >> 8)
+// (16384 p[j] is a multiple of 256), and (right d + 128) >> 8 equals
+// (128 d * right + 2^14) >> 15, the rounding high multiply of 16-bit lanes:
+// eight or sixteen values per multiply, exactly. The plan holds, per block,
+// the offset of the load (-1 when the block does not fit) and the two
+// shuffles, and per value the right weight.
 struct TShufflePlan {
   int* Base;
-  Ipp8u* Mask;    // 16 bytes per block
-  int32_t* Pair;  // per value the weights (16384 - w, w) as two 16-bit halves
+  Ipp8u* Left;      // 16 bytes per block: the shuffle giving p[j] in 16-bit lanes
+  Ipp8u* Right;     // the same for p[j+1]
+  int16_t* Weight;  // per value the right weight, 0 ... 16384
   int Blocks;
 };
 // Returns the number of blocks that fit. ALastByte: the last byte of the
@@ -426,8 +438,7 @@ template <int C>
 int MakeShufflePlan(const int* xo, const int* xw, int n, int ALastByte, TShufflePlan& P) {
   constexpr int kPixels = 8 / C;  // destination pixels per block
   for (int k = 0; k < n; ++k)
-    for (int c = 0; c < C; ++c)
-      P.Pair[k * C + c] = static_cast<int32_t>(static_cast<uint32_t>(xw[k]) << 16 | static_cast<uint32_t>(kOne - xw[k]));
+    for (int c = 0; c < C; ++c) P.Weight[k * C + c] = static_cast<int16_t>(xw[k]);
   P.Blocks = n / kPixels;
   int fitting = 0;
   for (int b = 0; b < P.Blocks; ++b) {
@@ -438,17 +449,14 @@ int MakeShufflePlan(const int* xo, const int* xw, int n, int ALastByte, TShuffle
     for (int i = 0; i < kPixels; ++i)
       for (int c = 0; c < C; ++c) {
         const int v = i * C + c;
-        P.Mask[16 * b + 2 * v] = static_cast<Ipp8u>(fits ? o[i] + c - o[0] : 0);
-        P.Mask[16 * b + 2 * v + 1] = static_cast<Ipp8u>(fits ? o[i] + C + c - o[0] : 0);
+        P.Left[16 * b + 2 * v] = static_cast<Ipp8u>(fits ? o[i] + c - o[0] : 0);
+        P.Right[16 * b + 2 * v] = static_cast<Ipp8u>(fits ? o[i] + C + c - o[0] : 0);
+        P.Left[16 * b + 2 * v + 1] = P.Right[16 * b + 2 * v + 1] = 0x80;  // high byte 0
       }
   }
   return fitting;
 }
 
-__attribute__((target("ssse3"))) inline __m128i LinearPairs(__m128i pairs, const int32_t* wp) noexcept {
-  const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(wp));
-  return _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(pairs, w), _mm_set1_epi32(128)), 8);
-}
 // Two fitting blocks at once, one in each half of a 256-bit register.
 __attribute__((target("avx2"), always_inline)) inline void LinearTwoBlocks(const Ipp8u* s, const TShufflePlan& P,
                                                                            int b, int16_t* h) noexcept {
@@ -456,27 +464,22 @@ __attribute__((target("avx2"), always_inline)) inline void LinearTwoBlocks(const
   const __m256i v = _mm256_inserti128_si256(
       _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + P.Base[b]))),
       _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + P.Base[b + 1])), 1);
-  const __m256i pairs = _mm256_shuffle_epi8(v, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(P.Mask + 16 * b)));
-  const __m256i zero = _mm256_setzero_si256();
-  const __m256i wa = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(P.Pair + k));
-  const __m256i wb = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(P.Pair + k + 8));
-  const __m256i rnd = _mm256_set1_epi32(128);
-  // In-lane unpacking: the low halves hold values k..k+3 and k+8..k+11.
-  const __m256i lo = _mm256_srai_epi32(
-      _mm256_add_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi8(pairs, zero), _mm256_permute2x128_si256(wa, wb, 0x20)), rnd), 8);
-  const __m256i hi = _mm256_srai_epi32(
-      _mm256_add_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi8(pairs, zero), _mm256_permute2x128_si256(wa, wb, 0x31)), rnd), 8);
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(h + k), _mm256_packs_epi32(lo, hi));
+  const __m256i p0 = _mm256_shuffle_epi8(v, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(P.Left + 16 * b)));
+  const __m256i p1 = _mm256_shuffle_epi8(v, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(P.Right + 16 * b)));
+  const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(P.Weight + k));
+  const __m256i d = _mm256_slli_epi16(_mm256_sub_epi16(p1, p0), 7);
+  const __m256i r = _mm256_add_epi16(_mm256_slli_epi16(p0, 6), _mm256_mulhrs_epi16(d, w));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(h + k), r);
 }
 __attribute__((target("ssse3"))) inline void LinearBlock(const Ipp8u* s, const TShufflePlan& P, int b,
                                                         int16_t* h) noexcept {
   const int k = 8 * b;
-  const __m128i zero = _mm_setzero_si128();
   const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + P.Base[b]));
-  const __m128i pairs = _mm_shuffle_epi8(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(P.Mask + 16 * b)));
-  const __m128i lo = LinearPairs(_mm_unpacklo_epi8(pairs, zero), P.Pair + k);
-  const __m128i hi = LinearPairs(_mm_unpackhi_epi8(pairs, zero), P.Pair + k + 4);
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(h + k), _mm_packs_epi32(lo, hi));
+  const __m128i p0 = _mm_shuffle_epi8(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(P.Left + 16 * b)));
+  const __m128i p1 = _mm_shuffle_epi8(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(P.Right + 16 * b)));
+  const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(P.Weight + k));
+  const __m128i d = _mm_slli_epi16(_mm_sub_epi16(p1, p0), 7);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(h + k), _mm_add_epi16(_mm_slli_epi16(p0, 6), _mm_mulhrs_epi16(d, w)));
 }
 // The blocks of the plan in order; a block that does not fit takes the
 // scalar loop. Returns the next destination pixel.
@@ -598,8 +601,9 @@ IppStatus RunLinear(const TJob<T>& J) {
   if constexpr (std::is_same_v<T, Ipp8u> && C == 4) arena.Reserve(wp4, 4 * static_cast<int64_t>(J.X.Dst));
   if constexpr (std::is_same_v<T, Ipp8u> && (C == 1 || C == 4)) {
     arena.Reserve(shuffle.Base, static_cast<int64_t>(J.X.Dst) * C / 8 + 1);
-    arena.Reserve(shuffle.Mask, 2 * static_cast<int64_t>(J.X.Dst) * C + 16);
-    arena.Reserve(shuffle.Pair, static_cast<int64_t>(J.X.Dst) * C);
+    arena.Reserve(shuffle.Left, 2 * static_cast<int64_t>(J.X.Dst) * C + 16);
+    arena.Reserve(shuffle.Right, 2 * static_cast<int64_t>(J.X.Dst) * C + 16);
+    arena.Reserve(shuffle.Weight, static_cast<int64_t>(J.X.Dst) * C);
   }
   if (!arena.Allocate()) return ippStsMemAllocErr;
   LinearTable(J.X, xo, xw);
