@@ -62,6 +62,21 @@ enum IppiAlphaType : int {
   ippAlphaXorPremul, ippAlphaPlusPremul
 };
 
+// Status codes of the image primitives.
+inline constexpr IppStatus ippStsRoiOutsideSource = 29;  // warning: the region starts outside the source; nothing done
+inline constexpr IppStatus ippStsMirrorFlipErr = -21;
+inline constexpr IppStatus ippStsInterpolationErr = -22;
+inline constexpr IppStatus ippStsResizeFactorErr = -23;
+inline constexpr IppStatus ippStsAlphaTypeErr = -50;
+inline constexpr IppStatus ippStsLUTNofLevelsErr = -106;
+inline constexpr IppStatus ippStsResizeTooSmallErr = -201;  // the scaled region is smaller than half a pixel
+// Interpolation codes of the resize primitives.
+inline constexpr int IPPI_INTER_NN = 1;
+inline constexpr int IPPI_INTER_LINEAR = 2;
+inline constexpr int IPPI_INTER_CUBIC = 4;
+inline constexpr int IPPI_INTER_SUPER = 8;
+inline constexpr int IPPI_INTER_LANCZOS = 16;
+
 // Image geometry: sizes in pixels.
 struct IppiSize {
   int width;

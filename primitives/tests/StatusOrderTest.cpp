@@ -58,10 +58,13 @@ std::vector<TRow> CallEveryEntry() {
 
 TEST(StatusOrderTest, NullPointersComeBeforeLengths) {
   const auto rows = CallEveryEntry();
-  EXPECT_EQ(rows.size(), 138u) << "entries with an internal implementation";
+  EXPECT_EQ(rows.size(), 152u) << "entries with an internal implementation";
   for (const auto& row : rows) {
     EXPECT_EQ(row.WithNulls, ippStsNullPtrErr) << row.Name;
-    EXPECT_EQ(row.WithZeroLength, ippStsSizeErr) << row.Name;
+    // The look-up table's per-channel arrays are read before the size: with
+    // the zeroed scratch they hold null pointers.
+    const bool tables = row.Name == "Basic::ippiLUT_Linear_8u_C4R";
+    EXPECT_EQ(row.WithZeroLength, tables ? ippStsNullPtrErr : ippStsSizeErr) << row.Name;
   }
 }
 
