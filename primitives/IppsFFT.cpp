@@ -1,0 +1,650 @@
+// Fast Fourier transforms: complex double (kind 7) and real double with the
+// CCS packed spectrum (kind 9), orders 0 to 30, and the conjugate expansion
+// of a CCS spectrum.
+//
+// A complex transform of size M = 2^m is one of
+//   m <= 3       a straight-line DFT summed in extended precision;
+//   4 <= m <= 11 bit-reversed copy, a pass of 4-point DFTs, one radix-2 pass
+//                for odd m, then radix-4 passes, each with its own
+//                contiguous run of twiddle triples (w^k, w^2k, w^3k);
+//   m >= 12      the split M = P * Q (P = 2^p from the split table): P-point
+//                transforms of the transposed input, a twiddle W_M^(n2*k1)
+//                (from two tables of about sqrt(M) entries), Q-point
+//                transforms (split again when Q is large), three blocked
+//                transposes through the working storage.
+// Every twiddle is read from the quarter-wave sine table of its length by
+// symmetry; the table's entries are computed on demand, so that no table of
+// the full length is ever held.
+//
+// A real transform of length N runs the complex transform of size N/2 on the
+// samples read as pairs and splits the result with the table W[k] = W_N^k.
+#include "primitives/IppsFFT.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "primitives/CmMalloc.h"
+#include "primitives/IppsCommon.h"
+#include "primitives/LibCDispatcher.h"
+
+using IppsCommon::Extended;
+
+namespace {
+
+constexpr int32_t kKindComplex = 7;
+constexpr int32_t kKindReal = 9;
+constexpr int kMaxOrder = 30;
+constexpr int kFirstSplitOrder = 12;
+constexpr int kLastDirectOrder = 11;
+
+// p of the split 2^p * 2^(m-p) for m = 12 ... 22; orders 23 to 30 use 9.
+constexpr int kSplitRows[] = {4, 5, 6, 7, 7, 8, 9, 9, 9, 8, 8};
+int SplitRows(int m) noexcept { return m - kFirstSplitOrder < 11 ? kSplitRows[m - kFirstSplitOrder] : 9; }
+
+// Entry i (0 <= i <= N/4) of the quarter-wave sine table of length N >= 4:
+// delta = 2*pi/N rounded to double; sin(delta*i) up to N/8, beyond that
+// cos(delta*(N/4 - i)), each argument rounded to double.
+double QuarterSine(int64_t N, int64_t i) noexcept {
+  const double delta = (2.0 * 3.14159265358979323846) / static_cast<double>(N);
+  if (i <= N / 8) return LibCDispatcher::sin(delta * static_cast<double>(i));
+  return LibCDispatcher::cos(delta * static_cast<double>(N / 4 - i));
+}
+
+// e^(-2*pi*i*j/N) for 0 <= j < N, N >= 4, by quarter-wave symmetry.
+Ipp64fc Twiddle(int64_t N, int64_t j) noexcept {
+  const int64_t quarter = N / 4;
+  const int64_t q = j / quarter, r = j % quarter;
+  const double s = QuarterSine(N, r), c = QuarterSine(N, quarter - r);
+  double cosv, sinv;
+  switch (q) {
+    case 0: cosv = c; sinv = s; break;
+    case 1: cosv = -s; sinv = c; break;
+    case 2: cosv = -c; sinv = -s; break;
+    default: cosv = s; sinv = -c; break;
+  }
+  return {cosv, -sinv};
+}
+
+// The plan of one complex transform of size 2^m: a node of the split tree.
+struct TPlan {
+  int m;
+  uint32_t* Rev;        // direct: bit-reversed index of every position
+  Ipp64fc* Stages;      // direct: the twiddles of the radix-2 and radix-4 passes
+  int p;                // split: rows 2^p
+  TPlan* Rows;          // split: plan of the 2^p-point transforms
+  TPlan* Cols;          // split: plan of the 2^(m-p)-point transforms
+  Ipp64fc* Lo;          // split: W_M^j, j < 2^h
+  Ipp64fc* Hi;          // split: W_M^(i*2^h), i < 2^(m-h)
+  int h;
+  int64_t WorkBytes;    // working storage of one transform [bytes]
+};
+
+void FreePlan(TPlan* APlan) noexcept {
+  if (APlan == nullptr) return;
+  AlignedFree(APlan->Rev);
+  AlignedFree(APlan->Stages);
+  AlignedFree(APlan->Lo);
+  AlignedFree(APlan->Hi);
+  FreePlan(APlan->Rows);
+  FreePlan(APlan->Cols);
+  AlignedFree(APlan);
+}
+
+// Null when an allocation fails; nothing is left allocated then.
+TPlan* BuildPlan(int m) noexcept {
+  auto* plan = static_cast<TPlan*>(AlignedAlloc(sizeof(TPlan)));
+  if (plan == nullptr) return nullptr;
+  std::memset(static_cast<void*>(plan), 0, sizeof(TPlan));
+  plan->m = m;
+  if (m <= 3) return plan;
+  const int64_t M = int64_t{1} << m;
+  if (m <= kLastDirectOrder) {
+    plan->Rev = static_cast<uint32_t*>(AlignedAlloc(static_cast<int32_t>(M * sizeof(uint32_t))));
+    int64_t count = (m & 1) ? 4 : 0;
+    for (int64_t L = (m & 1) ? 8 : 4; L < M; L *= 4) count += 3 * L;
+    plan->Stages = static_cast<Ipp64fc*>(AlignedAllocComplex(static_cast<int32_t>(count)));
+    if (plan->Rev == nullptr || plan->Stages == nullptr) {
+      FreePlan(plan);
+      return nullptr;
+    }
+    for (int64_t i = 0; i < M; ++i) {
+      uint32_t r = 0;
+      for (int b = 0; b < m; ++b) r |= static_cast<uint32_t>((i >> b) & 1) << (m - 1 - b);
+      plan->Rev[i] = r;
+    }
+    Ipp64fc* t = plan->Stages;
+    if (m & 1) {
+      for (int64_t k = 0; k < 4; ++k) *t++ = Twiddle(M, k * (M / 8));
+    }
+    for (int64_t L = (m & 1) ? 8 : 4; L < M; L *= 4) {
+      const int64_t step = M / (4 * L);  // W_4L = W_M^step
+      for (int64_t k = 0; k < L; ++k) {
+        *t++ = Twiddle(M, k * step);
+        *t++ = Twiddle(M, 2 * k * step);
+        *t++ = Twiddle(M, 3 * k * step);
+      }
+    }
+    return plan;
+  }
+  plan->p = SplitRows(m);
+  plan->h = (m + 1) / 2;
+  plan->Rows = BuildPlan(plan->p);
+  plan->Cols = BuildPlan(m - plan->p);
+  plan->Lo = static_cast<Ipp64fc*>(AlignedAllocComplex(int32_t{1} << plan->h));
+  plan->Hi = static_cast<Ipp64fc*>(AlignedAllocComplex(int32_t{1} << (m - plan->h)));
+  if (plan->Rows == nullptr || plan->Cols == nullptr || plan->Lo == nullptr || plan->Hi == nullptr) {
+    FreePlan(plan);
+    return nullptr;
+  }
+  for (int64_t j = 0; j < (int64_t{1} << plan->h); ++j) plan->Lo[j] = Twiddle(M, j);
+  for (int64_t i = 0; i < (int64_t{1} << (m - plan->h)); ++i) plan->Hi[i] = Twiddle(M, i << plan->h);
+  plan->WorkBytes = M * static_cast<int64_t>(sizeof(Ipp64fc)) + plan->Cols->WorkBytes;
+  return plan;
+}
+
+// ---- kernels
+
+// e^(-2*pi*i*j/8), j < 8.
+constexpr double kR = 0.70710678118654752440;
+constexpr Ipp64fc kW8[8] = {{1, 0}, {kR, -kR}, {0, -1}, {-kR, -kR}, {-1, 0}, {-kR, kR}, {0, 1}, {kR, kR}};
+
+// DFT of 1, 2, 4 or 8 points, summed in extended precision; in place allowed.
+template <bool Inv>
+void SmallTransform(int m, const Ipp64fc* src, Ipp64fc* dst) noexcept {
+  const int n = 1 << m;
+  Ipp64fc in[8];
+  for (int j = 0; j < n; ++j) in[j] = src[j];
+  for (int k = 0; k < n; ++k) {
+    Extended re = 0, im = 0;
+    for (int j = 0; j < n; ++j) {
+      const Ipp64fc w = kW8[((j * k) << (3 - m)) & 7];
+      const double wi = Inv ? -w.im : w.im;
+      re += static_cast<Extended>(in[j].re) * w.re - static_cast<Extended>(in[j].im) * wi;
+      im += static_cast<Extended>(in[j].re) * wi + static_cast<Extended>(in[j].im) * w.re;
+    }
+    dst[k] = {static_cast<double>(re), static_cast<double>(im)};
+  }
+}
+
+template <bool Inv>
+inline Ipp64fc Mul(Ipp64fc a, Ipp64fc w) noexcept {
+  const double wi = Inv ? -w.im : w.im;
+  return {a.re * w.re - a.im * wi, a.re * wi + a.im * w.re};
+}
+
+// 4-point DFTs of consecutive quadruples held in bit-reversed order.
+template <bool Inv>
+void FirstPass(Ipp64fc* x, int64_t M) noexcept {
+  for (int64_t g = 0; g < M; g += 4) {
+    const Ipp64fc a0 = x[g], a1 = x[g + 1], a2 = x[g + 2], a3 = x[g + 3];
+    const double t0r = a0.re + a1.re, t0i = a0.im + a1.im;
+    const double t1r = a0.re - a1.re, t1i = a0.im - a1.im;
+    const double t2r = a2.re + a3.re, t2i = a2.im + a3.im;
+    const double t3r = a2.re - a3.re, t3i = a2.im - a3.im;
+    x[g] = {t0r + t2r, t0i + t2i};
+    x[g + 2] = {t0r - t2r, t0i - t2i};
+    if (Inv) {
+      x[g + 1] = {t1r - t3i, t1i + t3r};
+      x[g + 3] = {t1r + t3i, t1i - t3r};
+    } else {
+      x[g + 1] = {t1r + t3i, t1i - t3r};
+      x[g + 3] = {t1r - t3i, t1i + t3r};
+    }
+  }
+}
+
+// Pairs of 4-point DFTs into 8-point DFTs.
+template <bool Inv>
+void Radix2Pass(Ipp64fc* x, int64_t M, const Ipp64fc* tw) noexcept {
+  for (int64_t g = 0; g < M; g += 8) {
+    for (int k = 0; k < 4; ++k) {
+      const Ipp64fc a = x[g + k], b = Mul<Inv>(x[g + k + 4], tw[k]);
+      x[g + k] = {a.re + b.re, a.im + b.im};
+      x[g + k + 4] = {a.re - b.re, a.im - b.im};
+    }
+  }
+}
+
+// Four DFTs of length L (held in the order E0, E2, E1, E3 of the residues
+// mod 4) into DFTs of length 4L.
+template <bool Inv>
+void Radix4Pass(Ipp64fc* x, int64_t M, int64_t L, const Ipp64fc* tw) noexcept {
+  for (int64_t g = 0; g < M; g += 4 * L) {
+    Ipp64fc* a = x + g;
+    for (int64_t k = 0; k < L; ++k) {
+      const Ipp64fc a0 = a[k];
+      const Ipp64fc b2 = Mul<Inv>(a[k + L], tw[3 * k + 1]);
+      const Ipp64fc b1 = Mul<Inv>(a[k + 2 * L], tw[3 * k]);
+      const Ipp64fc b3 = Mul<Inv>(a[k + 3 * L], tw[3 * k + 2]);
+      const double t0r = a0.re + b2.re, t0i = a0.im + b2.im;
+      const double t1r = a0.re - b2.re, t1i = a0.im - b2.im;
+      const double t2r = b1.re + b3.re, t2i = b1.im + b3.im;
+      const double t3r = b1.re - b3.re, t3i = b1.im - b3.im;
+      a[k] = {t0r + t2r, t0i + t2i};
+      a[k + 2 * L] = {t0r - t2r, t0i - t2i};
+      if (Inv) {
+        a[k + L] = {t1r - t3i, t1i + t3r};
+        a[k + 3 * L] = {t1r + t3i, t1i - t3r};
+      } else {
+        a[k + L] = {t1r + t3i, t1i - t3r};
+        a[k + 3 * L] = {t1r - t3i, t1i + t3r};
+      }
+    }
+  }
+}
+
+template <bool Inv>
+void DirectTransform(const TPlan* APlan, const Ipp64fc* src, Ipp64fc* dst) noexcept {
+  const int m = APlan->m;
+  const int64_t M = int64_t{1} << m;
+  const uint32_t* rev = APlan->Rev;
+  if (src != dst) {
+    for (int64_t i = 0; i < M; ++i) dst[i] = src[rev[i]];
+  } else {
+    for (int64_t i = 0; i < M; ++i) {
+      const int64_t j = rev[i];
+      if (i < j) {
+        const Ipp64fc t = dst[i];
+        dst[i] = dst[j];
+        dst[j] = t;
+      }
+    }
+  }
+  FirstPass<Inv>(dst, M);
+  const Ipp64fc* tw = APlan->Stages;
+  if (m & 1) {
+    Radix2Pass<Inv>(dst, M, tw);
+    tw += 4;
+  }
+  for (int64_t L = (m & 1) ? 8 : 4; L < M; L *= 4) {
+    Radix4Pass<Inv>(dst, M, L, tw);
+    tw += 3 * L;
+  }
+}
+
+// b[c*rows + r] = a[r*cols + c], in tiles that stay in the first-level cache.
+void Transpose(const Ipp64fc* a, int64_t rows, int64_t cols, Ipp64fc* b) noexcept {
+  constexpr int64_t kTile = 16;
+  for (int64_t r0 = 0; r0 < rows; r0 += kTile) {
+    const int64_t r1 = r0 + kTile < rows ? r0 + kTile : rows;
+    for (int64_t c0 = 0; c0 < cols; c0 += kTile) {
+      const int64_t c1 = c0 + kTile < cols ? c0 + kTile : cols;
+      for (int64_t r = r0; r < r1; ++r) {
+        for (int64_t c = c0; c < c1; ++c) b[c * rows + r] = a[r * cols + c];
+      }
+    }
+  }
+}
+
+template <bool Inv>
+void Transform(const TPlan* APlan, const Ipp64fc* src, Ipp64fc* dst, Ipp64fc* work) noexcept;
+
+// X[k1 + P*k2] = sum over n2 of W_Q^(n2*k2) * W_M^(n2*k1) * (P-point DFT over n1 of x[Q*n1 + n2]).
+template <bool Inv>
+void SplitTransform(const TPlan* APlan, const Ipp64fc* src, Ipp64fc* dst, Ipp64fc* work) noexcept {
+  const int m = APlan->m, p = APlan->p, h = APlan->h;
+  const int64_t M = int64_t{1} << m, P = int64_t{1} << p, Q = M >> p;
+  const int64_t mask = (int64_t{1} << h) - 1;
+  Transpose(src, P, Q, work);
+  for (int64_t n2 = 0; n2 < Q; ++n2) {
+    Ipp64fc* row = work + n2 * P;
+    Transform<Inv>(APlan->Rows, row, row, nullptr);
+    if (n2 == 0) continue;
+    for (int64_t k1 = 1; k1 < P; ++k1) {
+      const int64_t r = n2 * k1;
+      const Ipp64fc hi = APlan->Hi[r >> h], lo = APlan->Lo[r & mask];
+      const Ipp64fc w = {hi.re * lo.re - hi.im * lo.im, hi.re * lo.im + hi.im * lo.re};
+      row[k1] = Mul<Inv>(row[k1], w);
+    }
+  }
+  Transpose(work, Q, P, dst);
+  for (int64_t k1 = 0; k1 < P; ++k1) Transform<Inv>(APlan->Cols, dst + k1 * Q, work + k1 * Q, work + M);
+  Transpose(work, P, Q, dst);
+}
+
+template <bool Inv>
+void Transform(const TPlan* APlan, const Ipp64fc* src, Ipp64fc* dst, Ipp64fc* work) noexcept {
+  if (APlan->m <= 3) {
+    SmallTransform<Inv>(APlan->m, src, dst);
+  } else if (APlan->m <= kLastDirectOrder) {
+    DirectTransform<Inv>(APlan, src, dst);
+  } else {
+    SplitTransform<Inv>(APlan, src, dst, work);
+  }
+}
+
+void Scale(double* x, int64_t n, double f) noexcept {
+  for (int64_t i = 0; i < n; ++i) x[i] *= f;
+}
+
+}  // namespace
+
+// The specification: one layout for both kinds, told apart by the kind.
+struct TFFTSpecBody {
+  int32_t Kind;      // 7 complex, 9 real, 0 freed
+  int32_t Order;
+  int32_t FwdScaled;
+  int32_t InvScaled;
+  double Factor;     // 1/N or 1/sqrt(N) (N the real length for the real kind)
+  int32_t Hint;      // stored, never used
+  int32_t WorkSize;  // WorkBytes saturated to 32 bits, for a caller who reads it
+  int32_t Owned;
+  int64_t WorkBytes;
+  TPlan* Plan;       // the complex transform (size N, or N/2 for the real kind)
+  Ipp64fc* Split;    // real kind, order >= 4: W_N^k for k = 0 ... N/4
+};
+struct IppsFFTSpec_C_64fc : TFFTSpecBody {};
+struct IppsFFTSpec_R_64f : TFFTSpecBody {};
+
+namespace {
+
+void FreeSpec(TFFTSpecBody* s) noexcept {
+  FreePlan(s->Plan);
+  AlignedFree(s->Split);
+  AlignedFree(s);
+}
+
+template <class S>
+IppStatus InitAlloc(S** ppFFTSpec, int order, int flag, IppHintAlgorithm hint, int32_t kind) noexcept {
+  FR_IPP_REQUIRE(ppFFTSpec);
+  if (order < 0 || order > kMaxOrder) return ippStsFftOrderErr;
+  auto* s = static_cast<S*>(AlignedAlloc(sizeof(S)));
+  if (s == nullptr) return ippStsMemAllocErr;
+  std::memset(static_cast<void*>(s), 0, sizeof(S));
+  s->Kind = kind;
+  s->Order = order;
+  s->Hint = hint;
+  s->Owned = 1;
+  const int64_t N = int64_t{1} << order;
+  switch (flag) {
+    case IPP_FFT_DIV_FWD_BY_N: s->FwdScaled = 1; s->Factor = 1.0 / static_cast<double>(N); break;
+    case IPP_FFT_DIV_INV_BY_N: s->InvScaled = 1; s->Factor = 1.0 / static_cast<double>(N); break;
+    case IPP_FFT_DIV_BY_SQRTN:
+      s->FwdScaled = s->InvScaled = 1;
+      s->Factor = static_cast<double>(1.0L / std::sqrt(static_cast<Extended>(N)));
+      break;
+    case IPP_FFT_NODIV_BY_ANY: break;
+    default: FreeSpec(s); return ippStsFftFlagErr;
+  }
+  if (kind == kKindComplex || order >= 4) {
+    s->Plan = BuildPlan(kind == kKindComplex ? order : order - 1);
+    if (s->Plan == nullptr) {
+      FreeSpec(s);
+      return ippStsMemAllocErr;
+    }
+    s->WorkBytes = s->Plan->WorkBytes;
+  }
+  if (kind == kKindReal && order >= 4) {
+    s->Split = static_cast<Ipp64fc*>(AlignedAllocComplex(static_cast<int32_t>(N / 4 + 1)));
+    if (s->Split == nullptr) {
+      FreeSpec(s);
+      return ippStsMemAllocErr;
+    }
+    for (int64_t k = 0; k <= N / 4; ++k) s->Split[k] = Twiddle(N, k);
+  }
+  s->WorkSize = s->WorkBytes > INT32_MAX ? INT32_MAX : static_cast<int32_t>(s->WorkBytes);
+  *ppFFTSpec = s;
+  return ippStsNoErr;
+}
+
+template <class S>
+IppStatus Free(S* pFFTSpec, int32_t kind) noexcept {
+  FR_IPP_REQUIRE(pFFTSpec);
+  if (pFFTSpec->Kind != kind) return ippStsContextMatchErr;
+  pFFTSpec->Kind = 0;
+  if (pFFTSpec->Owned == 1) FreeSpec(pFFTSpec);
+  return ippStsNoErr;
+}
+
+// The working storage of one transform: none, the caller's buffer rounded up
+// to 16 bytes, or a block of its own for the length of the call.
+class TWork {
+ public:
+  TWork(const TFFTSpecBody* s, Ipp8u* pBuffer) noexcept {
+    if (s->WorkBytes == 0) return;
+    if (pBuffer != nullptr) {
+      const uintptr_t a = (reinterpret_cast<uintptr_t>(pBuffer) + 15) & ~uintptr_t{15};
+      FArea = reinterpret_cast<Ipp64fc*>(a);
+      return;
+    }
+    if (s->WorkBytes <= INT32_MAX) FOwned = static_cast<Ipp64fc*>(AlignedAlloc(static_cast<int32_t>(s->WorkBytes)));
+    FArea = FOwned;
+    FFailed = FOwned == nullptr;
+  }
+  ~TWork() { AlignedFree(FOwned); }
+  TWork(const TWork&) = delete;
+  TWork& operator=(const TWork&) = delete;
+  bool Failed() const noexcept { return FFailed; }
+  Ipp64fc* Area() const noexcept { return FArea; }
+
+ private:
+  Ipp64fc* FArea = nullptr;
+  Ipp64fc* FOwned = nullptr;
+  bool FFailed = false;
+};
+
+template <bool Inv>
+IppStatus ComplexTransform(const Ipp64fc* pSrc, Ipp64fc* pDst, const IppsFFTSpec_C_64fc* pFFTSpec, Ipp8u* pBuffer) noexcept {
+  FR_IPP_REQUIRE(pFFTSpec);
+  if (pFFTSpec->Kind != kKindComplex) return ippStsContextMatchErr;
+  FR_IPP_REQUIRE(pSrc, pDst);
+  TWork work(pFFTSpec, pBuffer);
+  if (work.Failed()) return ippStsMemAllocErr;
+  Transform<Inv>(pFFTSpec->Plan, pSrc, pDst, work.Area());
+  if (Inv ? pFFTSpec->InvScaled : pFFTSpec->FwdScaled) {
+    Scale(&pDst[0].re, int64_t{2} << pFFTSpec->Order, pFFTSpec->Factor);
+  }
+  return ippStsNoErr;
+}
+
+// Real DFT of 1, 2, 4 or 8 points into CCS, summed in extended precision.
+void SmallRealForward(int order, const double* x, double* ccs) noexcept {
+  const int n = 1 << order;
+  double in[8];
+  for (int j = 0; j < n; ++j) in[j] = x[j];
+  for (int k = 0; k <= n / 2; ++k) {
+    Extended re = 0, im = 0;
+    for (int j = 0; j < n; ++j) {
+      const Ipp64fc w = kW8[((j * k) << (3 - order)) & 7];
+      re += static_cast<Extended>(in[j]) * w.re;
+      im += static_cast<Extended>(in[j]) * w.im;
+    }
+    ccs[2 * k] = static_cast<double>(re);
+    ccs[2 * k + 1] = (k == 0 || 2 * k == n) ? 0.0 : static_cast<double>(im);
+  }
+  if (n == 1) ccs[1] = 0.0;
+}
+
+// Inverse of SmallRealForward (the imaginary slots of X0 and X(N/2) unread).
+void SmallRealInverse(int order, const double* ccs, double* x) noexcept {
+  const int n = 1 << order;
+  Ipp64fc X[8];
+  for (int k = 0; k <= n / 2; ++k) X[k] = {ccs[2 * k], (k == 0 || 2 * k == n) ? 0.0 : ccs[2 * k + 1]};
+  for (int k = n / 2 + 1; k < n; ++k) X[k] = {X[n - k].re, -X[n - k].im};
+  for (int j = 0; j < n; ++j) {
+    Extended re = 0;
+    for (int k = 0; k < n; ++k) {
+      const Ipp64fc w = kW8[((j * k) << (3 - order)) & 7];  // conjugated below
+      re += static_cast<Extended>(X[k].re) * w.re + static_cast<Extended>(X[k].im) * w.im;
+    }
+    x[j] = static_cast<double>(re);
+  }
+}
+
+}  // namespace
+
+namespace IppsFFT {
+int64_t WorkBytes(const IppsFFTSpec_R_64f* ASpec) noexcept { return ASpec->WorkBytes; }
+int64_t WorkBytes(const IppsFFTSpec_C_64fc* ASpec) noexcept { return ASpec->WorkBytes; }
+
+int OrderFor(int64_t ALength, int AMinOrder) noexcept {
+  int order = AMinOrder;
+  while (order <= kMaxOrder && (int64_t{1} << order) < ALength) ++order;
+  return order;
+}
+
+namespace {
+// Working storage of ABytes plus the 16 bytes of alignment slack; null for none.
+IppStatus AllocWork(int64_t ABytes, Ipp8u*& AWork) noexcept {
+  AWork = nullptr;
+  if (ABytes == 0) return ippStsNoErr;
+  if (ABytes > INT32_MAX - 16) return ippStsMemAllocErr;
+  AWork = static_cast<Ipp8u*>(AlignedAlloc(static_cast<int32_t>(ABytes + 16)));
+  return AWork == nullptr ? ippStsMemAllocErr : ippStsNoErr;
+}
+}  // namespace
+
+TRealTransform::~TRealTransform() {
+  if (FSpec != nullptr) IppInternal::ippsFFTFree_R_64f(FSpec);
+  AlignedFree(FWork);
+}
+
+IppStatus TRealTransform::Init(int order) noexcept {
+  const IppStatus st = IppInternal::ippsFFTInitAlloc_R_64f(&FSpec, order, IPP_FFT_DIV_INV_BY_N, ippAlgHintNone);
+  if (st != ippStsNoErr) return st;
+  FOrder = order;
+  return AllocWork(FSpec->WorkBytes, FWork);
+}
+
+void TRealTransform::Forward(const double* pSrc, double* pCcs) const noexcept {
+  IppInternal::ippsFFTFwd_RToCCS_64f(pSrc, pCcs, FSpec, FWork);
+}
+
+void TRealTransform::Inverse(const double* pCcs, double* pDst) const noexcept {
+  IppInternal::ippsFFTInv_CCSToR_64f(pCcs, pDst, FSpec, FWork);
+}
+
+TComplexTransform::~TComplexTransform() {
+  if (FSpec != nullptr) IppInternal::ippsFFTFree_C_64fc(FSpec);
+  AlignedFree(FWork);
+}
+
+IppStatus TComplexTransform::Init(int order) noexcept {
+  const IppStatus st = IppInternal::ippsFFTInitAlloc_C_64fc(&FSpec, order, IPP_FFT_DIV_INV_BY_N, ippAlgHintNone);
+  if (st != ippStsNoErr) return st;
+  FOrder = order;
+  return AllocWork(FSpec->WorkBytes, FWork);
+}
+
+void TComplexTransform::Forward(const Ipp64fc* pSrc, Ipp64fc* pDst) const noexcept {
+  IppInternal::ippsFFTFwd_CToC_64fc(pSrc, pDst, FSpec, FWork);
+}
+
+void TComplexTransform::Inverse(const Ipp64fc* pSrc, Ipp64fc* pDst) const noexcept {
+  IppInternal::ippsFFTInv_CToC_64fc(pSrc, pDst, FSpec, FWork);
+}
+
+void MulSpectrum(const Ipp64fc* Y, Ipp64fc* X, int64_t ACount) noexcept {
+  for (int64_t k = 0; k < ACount; ++k) {
+    const Ipp64fc a = Y[k], b = X[k];
+    X[k] = {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re};
+  }
+}
+
+void MulConjSpectrum(const Ipp64fc* Y, Ipp64fc* X, int64_t ACount) noexcept {
+  for (int64_t k = 0; k < ACount; ++k) {
+    const Ipp64fc a = Y[k], b = X[k];
+    X[k] = {a.re * b.re + a.im * b.im, a.im * b.re - a.re * b.im};
+  }
+}
+
+}  // namespace IppsFFT
+
+namespace IppInternal {
+
+IppStatus ippsFFTInitAlloc_C_64fc(IppsFFTSpec_C_64fc** ppFFTSpec, int order, int flag, IppHintAlgorithm hint) {
+  return InitAlloc(ppFFTSpec, order, flag, hint, kKindComplex);
+}
+
+IppStatus ippsFFTInitAlloc_R_64f(IppsFFTSpec_R_64f** ppFFTSpec, int order, int flag, IppHintAlgorithm hint) {
+  return InitAlloc(ppFFTSpec, order, flag, hint, kKindReal);
+}
+
+IppStatus ippsFFTFree_C_64fc(IppsFFTSpec_C_64fc* pFFTSpec) { return Free(pFFTSpec, kKindComplex); }
+IppStatus ippsFFTFree_R_64f(IppsFFTSpec_R_64f* pFFTSpec) { return Free(pFFTSpec, kKindReal); }
+
+IppStatus ippsFFTFwd_CToC_64fc(const Ipp64fc* pSrc, Ipp64fc* pDst, const IppsFFTSpec_C_64fc* pFFTSpec, Ipp8u* pBuffer) {
+  return ComplexTransform<false>(pSrc, pDst, pFFTSpec, pBuffer);
+}
+
+IppStatus ippsFFTInv_CToC_64fc(const Ipp64fc* pSrc, Ipp64fc* pDst, const IppsFFTSpec_C_64fc* pFFTSpec, Ipp8u* pBuffer) {
+  return ComplexTransform<true>(pSrc, pDst, pFFTSpec, pBuffer);
+}
+
+// X[k] = E + W^k*O and X[N/2-k] = conj(E - W^k*O) with E = (Z[k] + conj Z[N/2-k])/2 and
+// O = -i*(Z[k] - conj Z[N/2-k])/2, for the pairs k, N/2-k; in place on the spectrum.
+IppStatus ippsFFTFwd_RToCCS_64f(const Ipp64f* pSrc, Ipp64f* pDst, const IppsFFTSpec_R_64f* pFFTSpec, Ipp8u* pBuffer) {
+  FR_IPP_REQUIRE(pFFTSpec);
+  if (pFFTSpec->Kind != kKindReal) return ippStsContextMatchErr;
+  FR_IPP_REQUIRE(pSrc, pDst);
+  const int order = pFFTSpec->Order;
+  const int64_t N = int64_t{1} << order;
+  if (order <= 3) {
+    SmallRealForward(order, pSrc, pDst);
+    if (pFFTSpec->FwdScaled) Scale(pDst, N + 2, pFFTSpec->Factor);
+    return ippStsNoErr;
+  }
+  TWork work(pFFTSpec, pBuffer);
+  if (work.Failed()) return ippStsMemAllocErr;
+  auto* Z = reinterpret_cast<Ipp64fc*>(pDst);
+  Transform<false>(pFFTSpec->Plan, reinterpret_cast<const Ipp64fc*>(pSrc), Z, work.Area());
+  const double f = pFFTSpec->FwdScaled ? pFFTSpec->Factor : 1.0;
+  const Ipp64fc z0 = Z[0];
+  const int64_t half = N / 2;
+  for (int64_t k = 1; k <= N / 4; ++k) {
+    const Ipp64fc a = Z[k], b = {Z[half - k].re, -Z[half - k].im};
+    const double er = 0.5 * (a.re + b.re), ei = 0.5 * (a.im + b.im);
+    const double orr = 0.5 * (a.im - b.im), oi = -0.5 * (a.re - b.re);
+    const Ipp64fc w = pFFTSpec->Split[k];
+    const double wr = w.re * orr - w.im * oi, wi = w.re * oi + w.im * orr;
+    Z[k] = {(er + wr) * f, (ei + wi) * f};
+    Z[half - k] = {(er - wr) * f, -(ei - wi) * f};
+  }
+  Z[0] = {(z0.re + z0.im) * f, 0.0};
+  Z[half] = {(z0.re - z0.im) * f, 0.0};
+  return ippStsNoErr;
+}
+
+// Z'[k] = e + i*o and Z'[N/2-k] = conj e + i*conj o with e = X[k] + conj X[N/2-k] and
+// o = (X[k] - conj X[N/2-k]) * conj W^k (twice the half-length spectrum), then the
+// inverse complex transform of size N/2.
+IppStatus ippsFFTInv_CCSToR_64f(const Ipp64f* pSrc, Ipp64f* pDst, const IppsFFTSpec_R_64f* pFFTSpec, Ipp8u* pBuffer) {
+  FR_IPP_REQUIRE(pFFTSpec);
+  if (pFFTSpec->Kind != kKindReal) return ippStsContextMatchErr;
+  FR_IPP_REQUIRE(pSrc, pDst);
+  const int order = pFFTSpec->Order;
+  const int64_t N = int64_t{1} << order;
+  if (order <= 3) {
+    SmallRealInverse(order, pSrc, pDst);
+    if (pFFTSpec->InvScaled) Scale(pDst, N, pFFTSpec->Factor);
+    return ippStsNoErr;
+  }
+  TWork work(pFFTSpec, pBuffer);
+  if (work.Failed()) return ippStsMemAllocErr;
+  const auto* X = reinterpret_cast<const Ipp64fc*>(pSrc);
+  auto* Z = reinterpret_cast<Ipp64fc*>(pDst);
+  const int64_t half = N / 2;
+  const double r0 = X[0].re, rh = X[half].re;
+  for (int64_t k = 1; k <= N / 4; ++k) {
+    const Ipp64fc a = X[k], b = {X[half - k].re, -X[half - k].im};
+    const double er = a.re + b.re, ei = a.im + b.im;
+    const double dr = a.re - b.re, di = a.im - b.im;
+    const Ipp64fc w = pFFTSpec->Split[k];
+    const double orr = dr * w.re + di * w.im, oi = di * w.re - dr * w.im;
+    Z[k] = {er - oi, ei + orr};
+    Z[half - k] = {er + oi, -ei + orr};
+  }
+  Z[0] = {r0 + rh, r0 - rh};
+  Transform<true>(pFFTSpec->Plan, Z, Z, work.Area());
+  if (pFFTSpec->InvScaled) Scale(pDst, N, pFFTSpec->Factor);
+  return ippStsNoErr;
+}
+
+IppStatus ippsConjCcs_64fc_I(Ipp64fc* pSrcDst, int lenDst) {
+  FR_IPP_REQUIRE(pSrcDst);
+  FR_IPP_REQUIRE_LEN(lenDst);
+  for (int j = lenDst / 2 + 1; j < lenDst; ++j) pSrcDst[j] = {pSrcDst[lenDst - j].re, -pSrcDst[lenDst - j].im};
+  return ippStsNoErr;
+}
+
+}  // namespace IppInternal
