@@ -23,6 +23,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 #include "primitives/CmMalloc.h"
 #include "primitives/IppsCommon.h"
 #include "primitives/LibCDispatcher.h"
@@ -116,12 +120,16 @@ TPlan* BuildPlan(int m) noexcept {
     if (m & 1) {
       for (int64_t k = 0; k < 4; ++k) *t++ = Twiddle(M, k * (M / 8));
     }
+    // Per pair of butterflies k, k+1 (L is even): w(k), w(k+1), w^2(k),
+    // w^2(k+1), w^3(k), w^3(k+1), so that two butterflies read their
+    // twiddles as whole vectors.
     for (int64_t L = (m & 1) ? 8 : 4; L < M; L *= 4) {
       const int64_t step = M / (4 * L);  // W_4L = W_M^step
-      for (int64_t k = 0; k < L; ++k) {
-        *t++ = Twiddle(M, k * step);
-        *t++ = Twiddle(M, 2 * k * step);
-        *t++ = Twiddle(M, 3 * k * step);
+      for (int64_t k = 0; k < L; k += 2) {
+        for (int64_t r = 1; r <= 3; ++r) {
+          *t++ = Twiddle(M, r * k * step);
+          *t++ = Twiddle(M, r * (k + 1) * step);
+        }
       }
     }
     return plan;
@@ -138,7 +146,9 @@ TPlan* BuildPlan(int m) noexcept {
   }
   for (int64_t j = 0; j < (int64_t{1} << plan->h); ++j) plan->Lo[j] = Twiddle(M, j);
   for (int64_t i = 0; i < (int64_t{1} << (m - plan->h)); ++i) plan->Hi[i] = Twiddle(M, i << plan->h);
-  plan->WorkBytes = M * static_cast<int64_t>(sizeof(Ipp64fc)) + plan->Cols->WorkBytes;
+  // M values, four rows of 2^p for the column transforms, and the storage of
+  // the Q-point transforms.
+  plan->WorkBytes = (M + 4 * (int64_t{1} << plan->p)) * static_cast<int64_t>(sizeof(Ipp64fc)) + plan->Cols->WorkBytes;
   return plan;
 }
 
@@ -172,25 +182,49 @@ inline Ipp64fc Mul(Ipp64fc a, Ipp64fc w) noexcept {
   return {a.re * w.re - a.im * wi, a.re * wi + a.im * w.re};
 }
 
-// 4-point DFTs of consecutive quadruples held in bit-reversed order.
+// The 4-point DFT of a0, a1, a2, a3 (a bit-reversed quadruple: residues 0,
+// 2, 1, 3 of its 4-point subsequence) into x[0 ... 3].
 template <bool Inv>
-void FirstPass(Ipp64fc* x, int64_t M) noexcept {
-  for (int64_t g = 0; g < M; g += 4) {
-    const Ipp64fc a0 = x[g], a1 = x[g + 1], a2 = x[g + 2], a3 = x[g + 3];
-    const double t0r = a0.re + a1.re, t0i = a0.im + a1.im;
-    const double t1r = a0.re - a1.re, t1i = a0.im - a1.im;
-    const double t2r = a2.re + a3.re, t2i = a2.im + a3.im;
-    const double t3r = a2.re - a3.re, t3i = a2.im - a3.im;
-    x[g] = {t0r + t2r, t0i + t2i};
-    x[g + 2] = {t0r - t2r, t0i - t2i};
-    if (Inv) {
-      x[g + 1] = {t1r - t3i, t1i + t3r};
-      x[g + 3] = {t1r + t3i, t1i - t3r};
-    } else {
-      x[g + 1] = {t1r + t3i, t1i - t3r};
-      x[g + 3] = {t1r - t3i, t1i + t3r};
+inline void FourPoint(Ipp64fc a0, Ipp64fc a1, Ipp64fc a2, Ipp64fc a3, Ipp64fc* x) noexcept {
+  const double t0r = a0.re + a1.re, t0i = a0.im + a1.im;
+  const double t1r = a0.re - a1.re, t1i = a0.im - a1.im;
+  const double t2r = a2.re + a3.re, t2i = a2.im + a3.im;
+  const double t3r = a2.re - a3.re, t3i = a2.im - a3.im;
+  x[0] = {t0r + t2r, t0i + t2i};
+  x[2] = {t0r - t2r, t0i - t2i};
+  if (Inv) {
+    x[1] = {t1r - t3i, t1i + t3r};
+    x[3] = {t1r + t3i, t1i - t3r};
+  } else {
+    x[1] = {t1r + t3i, t1i - t3r};
+    x[3] = {t1r - t3i, t1i + t3r};
+  }
+}
+
+// Bit-reversed copy (or in-place permutation) fused with the pass of 4-point
+// DFTs of consecutive quadruples.
+template <bool Inv>
+void PermuteAndFirstPass(const uint32_t* rev, const Ipp64fc* src, Ipp64fc* dst, int64_t M) noexcept {
+  if (src != dst) {
+    for (int64_t g = 0; g < M; g += 4) {
+      FourPoint<Inv>(src[rev[g]], src[rev[g + 1]], src[rev[g + 2]], src[rev[g + 3]], dst + g);
+    }
+    return;
+  }
+  for (int64_t i = 0; i < M; ++i) {
+    const int64_t j = rev[i];
+    if (i < j) {
+      const Ipp64fc t = dst[i];
+      dst[i] = dst[j];
+      dst[j] = t;
     }
   }
+  for (int64_t g = 0; g < M; g += 4) FourPoint<Inv>(dst[g], dst[g + 1], dst[g + 2], dst[g + 3], dst + g);
+}
+
+// Twiddle r (1 to 3) of butterfly k in the pair-blocked layout.
+inline const Ipp64fc& StageTwiddle(const Ipp64fc* tw, int64_t k, int r) noexcept {
+  return tw[6 * (k >> 1) + 2 * (r - 1) + (k & 1)];
 }
 
 // Pairs of 4-point DFTs into 8-point DFTs.
@@ -213,9 +247,9 @@ void Radix4Pass(Ipp64fc* x, int64_t M, int64_t L, const Ipp64fc* tw) noexcept {
     Ipp64fc* a = x + g;
     for (int64_t k = 0; k < L; ++k) {
       const Ipp64fc a0 = a[k];
-      const Ipp64fc b2 = Mul<Inv>(a[k + L], tw[3 * k + 1]);
-      const Ipp64fc b1 = Mul<Inv>(a[k + 2 * L], tw[3 * k]);
-      const Ipp64fc b3 = Mul<Inv>(a[k + 3 * L], tw[3 * k + 2]);
+      const Ipp64fc b2 = Mul<Inv>(a[k + L], StageTwiddle(tw, k, 2));
+      const Ipp64fc b1 = Mul<Inv>(a[k + 2 * L], StageTwiddle(tw, k, 1));
+      const Ipp64fc b3 = Mul<Inv>(a[k + 3 * L], StageTwiddle(tw, k, 3));
       const double t0r = a0.re + b2.re, t0i = a0.im + b2.im;
       const double t1r = a0.re - b2.re, t1i = a0.im - b2.im;
       const double t2r = b1.re + b3.re, t2i = b1.im + b3.im;
@@ -233,33 +267,109 @@ void Radix4Pass(Ipp64fc* x, int64_t M, int64_t L, const Ipp64fc* tw) noexcept {
   }
 }
 
+#if defined(__x86_64__) || defined(__i386__)
+// The same passes on two butterflies at once (two complex values per AVX
+// register, real part first), with fused multiply-adds. Chosen at run time
+// when the processor has AVX2 and FMA.
+#define FR_FFT_HAVE_AVX2 1
+
+__attribute__((target("avx2,fma"))) inline __m256d MulAvx(__m256d a, __m256d w, bool inv) noexcept {
+  const __m256d wr = _mm256_movedup_pd(w);
+  const __m256d wi = _mm256_permute_pd(w, 0xF);
+  const __m256d as = _mm256_permute_pd(a, 0x5);
+  return inv ? _mm256_fmsubadd_pd(a, wr, _mm256_mul_pd(as, wi)) : _mm256_fmaddsub_pd(a, wr, _mm256_mul_pd(as, wi));
+}
+
+// t1 - i*t3 and t1 + i*t3.
+__attribute__((target("avx2,fma"))) inline void RotateAvx(__m256d t1, __m256d t3, __m256d& minus, __m256d& plus) noexcept {
+  const __m256d t3s = _mm256_permute_pd(t3, 0x5);  // (t3i, t3r)
+  plus = _mm256_addsub_pd(t1, t3s);                // (t1r - t3i, t1i + t3r)
+  minus = _mm256_addsub_pd(t1, _mm256_sub_pd(_mm256_setzero_pd(), t3s));
+}
+
 template <bool Inv>
-void DirectTransform(const TPlan* APlan, const Ipp64fc* src, Ipp64fc* dst) noexcept {
-  const int m = APlan->m;
-  const int64_t M = int64_t{1} << m;
-  const uint32_t* rev = APlan->Rev;
-  if (src != dst) {
-    for (int64_t i = 0; i < M; ++i) dst[i] = src[rev[i]];
-  } else {
-    for (int64_t i = 0; i < M; ++i) {
-      const int64_t j = rev[i];
-      if (i < j) {
-        const Ipp64fc t = dst[i];
-        dst[i] = dst[j];
-        dst[j] = t;
-      }
+__attribute__((target("avx2,fma"))) void Radix2PassAvx(Ipp64fc* x, int64_t M, const Ipp64fc* tw) noexcept {
+  double* d = &x[0].re;
+  const __m256d w01 = _mm256_loadu_pd(&tw[0].re), w23 = _mm256_loadu_pd(&tw[2].re);
+  for (int64_t g = 0; g < 2 * M; g += 16) {
+    const __m256d a0 = _mm256_loadu_pd(d + g), a1 = _mm256_loadu_pd(d + g + 4);
+    const __m256d b0 = MulAvx(_mm256_loadu_pd(d + g + 8), w01, Inv);
+    const __m256d b1 = MulAvx(_mm256_loadu_pd(d + g + 12), w23, Inv);
+    _mm256_storeu_pd(d + g, _mm256_add_pd(a0, b0));
+    _mm256_storeu_pd(d + g + 4, _mm256_add_pd(a1, b1));
+    _mm256_storeu_pd(d + g + 8, _mm256_sub_pd(a0, b0));
+    _mm256_storeu_pd(d + g + 12, _mm256_sub_pd(a1, b1));
+  }
+}
+
+template <bool Inv>
+__attribute__((target("avx2,fma"))) void Radix4PassAvx(Ipp64fc* x, int64_t M, int64_t L, const Ipp64fc* tw) noexcept {
+  for (int64_t g = 0; g < M; g += 4 * L) {
+    double* a0p = &x[g].re;
+    double* a1p = a0p + 2 * L;
+    double* a2p = a0p + 4 * L;
+    double* a3p = a0p + 6 * L;
+    const double* t = &tw[0].re;
+    for (int64_t k = 0; k < L; k += 2, t += 12) {
+      const int64_t o = 2 * k;
+      const __m256d a0 = _mm256_loadu_pd(a0p + o);
+      const __m256d b2 = MulAvx(_mm256_loadu_pd(a1p + o), _mm256_loadu_pd(t + 4), Inv);
+      const __m256d b1 = MulAvx(_mm256_loadu_pd(a2p + o), _mm256_loadu_pd(t), Inv);
+      const __m256d b3 = MulAvx(_mm256_loadu_pd(a3p + o), _mm256_loadu_pd(t + 8), Inv);
+      const __m256d t0 = _mm256_add_pd(a0, b2), t1 = _mm256_sub_pd(a0, b2);
+      const __m256d t2 = _mm256_add_pd(b1, b3), t3 = _mm256_sub_pd(b1, b3);
+      __m256d minus, plus;
+      RotateAvx(t1, t3, minus, plus);
+      _mm256_storeu_pd(a0p + o, _mm256_add_pd(t0, t2));
+      _mm256_storeu_pd(a2p + o, _mm256_sub_pd(t0, t2));
+      _mm256_storeu_pd(a1p + o, Inv ? plus : minus);
+      _mm256_storeu_pd(a3p + o, Inv ? minus : plus);
     }
   }
-  FirstPass<Inv>(dst, M);
+}
+
+bool HasAvx2() noexcept {
+  static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+  return has;
+}
+#endif
+
+// The passes after the permutation, in place on bit-reversed data.
+template <bool Inv>
+void Passes(const TPlan* APlan, Ipp64fc* x, bool AFirstPassDone) noexcept {
+  const int m = APlan->m;
+  const int64_t M = int64_t{1} << m;
+  if (!AFirstPassDone) {
+    for (int64_t g = 0; g < M; g += 4) FourPoint<Inv>(x[g], x[g + 1], x[g + 2], x[g + 3], x + g);
+  }
   const Ipp64fc* tw = APlan->Stages;
+#if FR_FFT_HAVE_AVX2
+  if (HasAvx2()) {
+    if (m & 1) {
+      Radix2PassAvx<Inv>(x, M, tw);
+      tw += 4;
+    }
+    for (int64_t L = (m & 1) ? 8 : 4; L < M; L *= 4) {
+      Radix4PassAvx<Inv>(x, M, L, tw);
+      tw += 3 * L;
+    }
+    return;
+  }
+#endif
   if (m & 1) {
-    Radix2Pass<Inv>(dst, M, tw);
+    Radix2Pass<Inv>(x, M, tw);
     tw += 4;
   }
   for (int64_t L = (m & 1) ? 8 : 4; L < M; L *= 4) {
-    Radix4Pass<Inv>(dst, M, L, tw);
+    Radix4Pass<Inv>(x, M, L, tw);
     tw += 3 * L;
   }
+}
+
+template <bool Inv>
+void DirectTransform(const TPlan* APlan, const Ipp64fc* src, Ipp64fc* dst) noexcept {
+  PermuteAndFirstPass<Inv>(APlan->Rev, src, dst, int64_t{1} << APlan->m);
+  Passes<Inv>(APlan, dst, true);
 }
 
 // b[c*rows + r] = a[r*cols + c], in tiles that stay in the first-level cache.
@@ -280,25 +390,41 @@ template <bool Inv>
 void Transform(const TPlan* APlan, const Ipp64fc* src, Ipp64fc* dst, Ipp64fc* work) noexcept;
 
 // X[k1 + P*k2] = sum over n2 of W_Q^(n2*k2) * W_M^(n2*k1) * (P-point DFT over n1 of x[Q*n1 + n2]).
+//  1. Four columns n2 at a time (one cache line of each row n1) are read into
+//     four rows of P values in bit-reversed order, transformed there, given
+//     the twiddle W_M^(n2*k1) and written to work[k1*Q + n2].
+//  2. Each row k1 of work gets its Q-point transform in place.
+//  3. work (P x Q) transposed into dst: dst[k2*P + k1] = work[k1*Q + k2].
+// Reads all of src before writing dst, so src may equal dst. Needs M values
+// of work plus what the Q-point transforms need.
 template <bool Inv>
 void SplitTransform(const TPlan* APlan, const Ipp64fc* src, Ipp64fc* dst, Ipp64fc* work) noexcept {
   const int m = APlan->m, p = APlan->p, h = APlan->h;
   const int64_t M = int64_t{1} << m, P = int64_t{1} << p, Q = M >> p;
   const int64_t mask = (int64_t{1} << h) - 1;
-  Transpose(src, P, Q, work);
-  for (int64_t n2 = 0; n2 < Q; ++n2) {
-    Ipp64fc* row = work + n2 * P;
-    Transform<Inv>(APlan->Rows, row, row, nullptr);
-    if (n2 == 0) continue;
-    for (int64_t k1 = 1; k1 < P; ++k1) {
-      const int64_t r = n2 * k1;
-      const Ipp64fc hi = APlan->Hi[r >> h], lo = APlan->Lo[r & mask];
-      const Ipp64fc w = {hi.re * lo.re - hi.im * lo.im, hi.re * lo.im + hi.im * lo.re};
-      row[k1] = Mul<Inv>(row[k1], w);
+  const TPlan* rows = APlan->Rows;
+  const uint32_t* rev = rows->Rev;
+  constexpr int kCols = 4;
+  Ipp64fc* tmp = work + M;  // kCols rows of P values, P <= 512
+  Ipp64fc* inner = tmp + kCols * P;
+  for (int64_t n2 = 0; n2 < Q; n2 += kCols) {
+    for (int64_t j = 0; j < P; ++j) {
+      const Ipp64fc* line = src + j * Q + n2;
+      const int64_t at = rev[j];
+      for (int c = 0; c < kCols; ++c) tmp[c * P + at] = line[c];
+    }
+    for (int c = 0; c < kCols; ++c) Passes<Inv>(rows, tmp + c * P, false);
+    for (int64_t k1 = 0; k1 < P; ++k1) {
+      Ipp64fc* out = work + k1 * Q + n2;
+      for (int c = 0; c < kCols; ++c) {
+        const int64_t r = (n2 + c) * k1;
+        const Ipp64fc hi = APlan->Hi[r >> h], lo = APlan->Lo[r & mask];
+        const Ipp64fc w = {hi.re * lo.re - hi.im * lo.im, hi.re * lo.im + hi.im * lo.re};
+        out[c] = Mul<Inv>(tmp[c * P + k1], w);
+      }
     }
   }
-  Transpose(work, Q, P, dst);
-  for (int64_t k1 = 0; k1 < P; ++k1) Transform<Inv>(APlan->Cols, dst + k1 * Q, work + k1 * Q, work + M);
+  for (int64_t k1 = 0; k1 < P; ++k1) Transform<Inv>(APlan->Cols, work + k1 * Q, work + k1 * Q, inner);
   Transpose(work, P, Q, dst);
 }
 
