@@ -8,10 +8,10 @@
 //                for odd m, then radix-4 passes, each with its own
 //                contiguous run of twiddle triples (w^k, w^2k, w^3k);
 //   m >= 12      the split M = P * Q (P = 2^p from the split table): P-point
-//                transforms of the transposed input, a twiddle W_M^(n2*k1)
-//                (from two tables of about sqrt(M) entries), Q-point
-//                transforms (split again when Q is large), three blocked
-//                transposes through the working storage.
+//                transforms of the columns, read four at a time, the twiddle
+//                W_M^(n2*k1), then Q-point transforms of the rows (split
+//                again when Q is large) written out transposed, all through
+//                the working storage.
 // Every twiddle is read from the quarter-wave sine table of its length by
 // symmetry; the table's entries are computed on demand, so that no table of
 // the full length is ever held.
@@ -69,6 +69,15 @@ Ipp64fc Twiddle(int64_t N, int64_t j) noexcept {
   return {cosv, -sinv};
 }
 
+// Up to this order a split keeps every twiddle W_M^(n2*k1) (M values, as
+// large as the data and exact to half a unit); above it the twiddle is the
+// product of two tables of about sqrt(M) values, which costs a
+// multiplication but no memory traffic.
+constexpr int kLastFullTwiddleOrder = 16;
+
+// Position of W_M^(n2*k1) in the full table: row k1, column n2.
+inline int64_t FullIndex(int64_t n2, int64_t k1, int64_t Q) noexcept { return k1 * Q + n2; }
+
 // The plan of one complex transform of size 2^m: a node of the split tree.
 struct TPlan {
   int m;
@@ -80,6 +89,8 @@ struct TPlan {
   Ipp64fc* Lo;          // split: W_M^j, j < 2^h
   Ipp64fc* Hi;          // split: W_M^(i*2^h), i < 2^(m-h)
   int h;
+  Ipp64fc* Full;        // split, m <= 16: every W_M^(n2*k1), see FullIndex
+
   int64_t WorkBytes;    // working storage of one transform [bytes]
 };
 
@@ -89,6 +100,7 @@ void FreePlan(TPlan* APlan) noexcept {
   AlignedFree(APlan->Stages);
   AlignedFree(APlan->Lo);
   AlignedFree(APlan->Hi);
+  AlignedFree(APlan->Full);
   FreePlan(APlan->Rows);
   FreePlan(APlan->Cols);
   AlignedFree(APlan);
@@ -146,9 +158,21 @@ TPlan* BuildPlan(int m) noexcept {
   }
   for (int64_t j = 0; j < (int64_t{1} << plan->h); ++j) plan->Lo[j] = Twiddle(M, j);
   for (int64_t i = 0; i < (int64_t{1} << (m - plan->h)); ++i) plan->Hi[i] = Twiddle(M, i << plan->h);
-  // M values, four rows of 2^p for the column transforms, and the storage of
-  // the Q-point transforms.
-  plan->WorkBytes = (M + 4 * (int64_t{1} << plan->p)) * static_cast<int64_t>(sizeof(Ipp64fc)) + plan->Cols->WorkBytes;
+  if (m <= kLastFullTwiddleOrder) {
+    plan->Full = static_cast<Ipp64fc*>(AlignedAllocComplex(static_cast<int32_t>(M)));
+    if (plan->Full == nullptr) {
+      FreePlan(plan);
+      return nullptr;
+    }
+    const int64_t P = int64_t{1} << plan->p, Q = M >> plan->p;
+    for (int64_t n2 = 0; n2 < Q; ++n2) {
+      for (int64_t k1 = 0; k1 < P; ++k1) plan->Full[FullIndex(n2, k1, Q)] = Twiddle(M, n2 * k1);
+    }
+  }
+  // M values, four rows of max(P, Q) values and the storage of the Q-point
+  // transforms.
+  const int64_t widest = int64_t{1} << (plan->p > m - plan->p ? plan->p : m - plan->p);
+  plan->WorkBytes = (M + 4 * widest) * static_cast<int64_t>(sizeof(Ipp64fc)) + plan->Cols->WorkBytes;
   return plan;
 }
 
@@ -328,6 +352,50 @@ __attribute__((target("avx2,fma"))) void Radix4PassAvx(Ipp64fc* x, int64_t M, in
   }
 }
 
+// The passes of the P-point column transforms on whole rows of Q values:
+// each butterfly combines four (two) rows with one twiddle per row.
+template <bool Inv>
+__attribute__((target("avx2,fma"))) void RowButterfly4Avx(double* r0, double* r1, double* r2, double* r3, int64_t Q,
+                                                          Ipp64fc w1, Ipp64fc w2, Ipp64fc w3) noexcept {
+  // r0..r3 hold E0, E2, E1, E3.
+  const __m256d v1 = _mm256_setr_pd(w1.re, w1.im, w1.re, w1.im);
+  const __m256d v2 = _mm256_setr_pd(w2.re, w2.im, w2.re, w2.im);
+  const __m256d v3 = _mm256_setr_pd(w3.re, w3.im, w3.re, w3.im);
+  for (int64_t o = 0; o < 2 * Q; o += 4) {
+    const __m256d a0 = _mm256_loadu_pd(r0 + o);
+    const __m256d b2 = MulAvx(_mm256_loadu_pd(r1 + o), v2, Inv);
+    const __m256d b1 = MulAvx(_mm256_loadu_pd(r2 + o), v1, Inv);
+    const __m256d b3 = MulAvx(_mm256_loadu_pd(r3 + o), v3, Inv);
+    const __m256d t0 = _mm256_add_pd(a0, b2), t1 = _mm256_sub_pd(a0, b2);
+    const __m256d t2 = _mm256_add_pd(b1, b3), t3 = _mm256_sub_pd(b1, b3);
+    __m256d minus, plus;
+    RotateAvx(t1, t3, minus, plus);
+    _mm256_storeu_pd(r0 + o, _mm256_add_pd(t0, t2));
+    _mm256_storeu_pd(r2 + o, _mm256_sub_pd(t0, t2));
+    _mm256_storeu_pd(r1 + o, Inv ? plus : minus);
+    _mm256_storeu_pd(r3 + o, Inv ? minus : plus);
+  }
+}
+
+template <bool Inv>
+__attribute__((target("avx2,fma"))) void RowButterfly2Avx(double* r0, double* r1, int64_t Q, Ipp64fc w) noexcept {
+  const __m256d v = _mm256_setr_pd(w.re, w.im, w.re, w.im);
+  for (int64_t o = 0; o < 2 * Q; o += 4) {
+    const __m256d a = _mm256_loadu_pd(r0 + o);
+    const __m256d b = MulAvx(_mm256_loadu_pd(r1 + o), v, Inv);
+    _mm256_storeu_pd(r0 + o, _mm256_add_pd(a, b));
+    _mm256_storeu_pd(r1 + o, _mm256_sub_pd(a, b));
+  }
+}
+
+// x[i] *= tw[i], i < ACount.
+template <bool Inv>
+__attribute__((target("avx2,fma"))) void MulRowsAvx(Ipp64fc* x, const Ipp64fc* tw, int64_t ACount) noexcept {
+  double* d = &x[0].re;
+  const double* t = &tw[0].re;
+  for (int64_t o = 0; o < 2 * ACount; o += 4) _mm256_storeu_pd(d + o, MulAvx(_mm256_loadu_pd(d + o), _mm256_loadu_pd(t + o), Inv));
+}
+
 bool HasAvx2() noexcept {
   static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
   return has;
@@ -372,31 +440,96 @@ void DirectTransform(const TPlan* APlan, const Ipp64fc* src, Ipp64fc* dst) noexc
   Passes<Inv>(APlan, dst, true);
 }
 
-// b[c*rows + r] = a[r*cols + c], in tiles that stay in the first-level cache.
-void Transpose(const Ipp64fc* a, int64_t rows, int64_t cols, Ipp64fc* b) noexcept {
-  constexpr int64_t kTile = 16;
-  for (int64_t r0 = 0; r0 < rows; r0 += kTile) {
-    const int64_t r1 = r0 + kTile < rows ? r0 + kTile : rows;
-    for (int64_t c0 = 0; c0 < cols; c0 += kTile) {
-      const int64_t c1 = c0 + kTile < cols ? c0 + kTile : cols;
-      for (int64_t r = r0; r < r1; ++r) {
-        for (int64_t c = c0; c < c1; ++c) b[c * rows + r] = a[r * cols + c];
-      }
+template <bool Inv>
+void Transform(const TPlan* APlan, const Ipp64fc* src, Ipp64fc* dst, Ipp64fc* work) noexcept;
+
+template <bool Inv>
+void RowButterfly4(Ipp64fc* r0, Ipp64fc* r1, Ipp64fc* r2, Ipp64fc* r3, int64_t Q, Ipp64fc w1, Ipp64fc w2, Ipp64fc w3) noexcept {
+#if FR_FFT_HAVE_AVX2
+  if (HasAvx2()) return RowButterfly4Avx<Inv>(&r0->re, &r1->re, &r2->re, &r3->re, Q, w1, w2, w3);
+#endif
+  for (int64_t i = 0; i < Q; ++i) {
+    const Ipp64fc a0 = r0[i], b2 = Mul<Inv>(r1[i], w2), b1 = Mul<Inv>(r2[i], w1), b3 = Mul<Inv>(r3[i], w3);
+    const double t0r = a0.re + b2.re, t0i = a0.im + b2.im;
+    const double t1r = a0.re - b2.re, t1i = a0.im - b2.im;
+    const double t2r = b1.re + b3.re, t2i = b1.im + b3.im;
+    const double t3r = b1.re - b3.re, t3i = b1.im - b3.im;
+    r0[i] = {t0r + t2r, t0i + t2i};
+    r2[i] = {t0r - t2r, t0i - t2i};
+    if (Inv) {
+      r1[i] = {t1r - t3i, t1i + t3r};
+      r3[i] = {t1r + t3i, t1i - t3r};
+    } else {
+      r1[i] = {t1r + t3i, t1i - t3r};
+      r3[i] = {t1r - t3i, t1i + t3r};
     }
   }
 }
 
 template <bool Inv>
-void Transform(const TPlan* APlan, const Ipp64fc* src, Ipp64fc* dst, Ipp64fc* work) noexcept;
+void RowButterfly2(Ipp64fc* r0, Ipp64fc* r1, int64_t Q, Ipp64fc w) noexcept {
+#if FR_FFT_HAVE_AVX2
+  if (HasAvx2()) return RowButterfly2Avx<Inv>(&r0->re, &r1->re, Q, w);
+#endif
+  for (int64_t i = 0; i < Q; ++i) {
+    const Ipp64fc a = r0[i], b = Mul<Inv>(r1[i], w);
+    r0[i] = {a.re + b.re, a.im + b.im};
+    r1[i] = {a.re - b.re, a.im - b.im};
+  }
+}
+
+template <bool Inv>
+void MulRows(Ipp64fc* x, const Ipp64fc* tw, int64_t ACount) noexcept {
+#if FR_FFT_HAVE_AVX2
+  if (HasAvx2()) return MulRowsAvx<Inv>(x, tw, ACount);
+#endif
+  for (int64_t i = 0; i < ACount; ++i) x[i] = Mul<Inv>(x[i], tw[i]);
+}
+
+// The P-point transforms of the columns of the P x Q matrix in work, done on
+// whole rows: the rows are copied from src in bit-reversed order and the
+// passes of the P-point plan run with "row" in place of "value".
+template <bool Inv>
+void ColumnPasses(const TPlan* ARows, const Ipp64fc* src, Ipp64fc* work, int64_t Q) noexcept {
+  const int p = ARows->m;
+  const int64_t P = int64_t{1} << p;
+  for (int64_t i = 0; i < P; ++i) {
+    std::memcpy(static_cast<void*>(work + i * Q), src + ARows->Rev[i] * Q, sizeof(Ipp64fc) * static_cast<size_t>(Q));
+  }
+  const Ipp64fc one = {1, 0};
+  for (int64_t g = 0; g < P; g += 4) {
+    RowButterfly4<Inv>(work + g * Q, work + (g + 1) * Q, work + (g + 2) * Q, work + (g + 3) * Q, Q, one, one, one);
+  }
+  const Ipp64fc* tw = ARows->Stages;
+  if (p & 1) {
+    for (int64_t g = 0; g < P; g += 8) {
+      for (int k = 0; k < 4; ++k) RowButterfly2<Inv>(work + (g + k) * Q, work + (g + k + 4) * Q, Q, tw[k]);
+    }
+    tw += 4;
+  }
+  for (int64_t L = (p & 1) ? 8 : 4; L < P; L *= 4) {
+    for (int64_t g = 0; g < P; g += 4 * L) {
+      for (int64_t k = 0; k < L; ++k) {
+        Ipp64fc* a = work + (g + k) * Q;
+        RowButterfly4<Inv>(a, a + L * Q, a + 2 * L * Q, a + 3 * L * Q, Q, StageTwiddle(tw, k, 1), StageTwiddle(tw, k, 2),
+                           StageTwiddle(tw, k, 3));
+      }
+    }
+    tw += 3 * L;
+  }
+}
+
+
 
 // X[k1 + P*k2] = sum over n2 of W_Q^(n2*k2) * W_M^(n2*k1) * (P-point DFT over n1 of x[Q*n1 + n2]).
 //  1. Four columns n2 at a time (one cache line of each row n1) are read into
 //     four rows of P values in bit-reversed order, transformed there, given
 //     the twiddle W_M^(n2*k1) and written to work[k1*Q + n2].
-//  2. Each row k1 of work gets its Q-point transform in place.
-//  3. work (P x Q) transposed into dst: dst[k2*P + k1] = work[k1*Q + k2].
+//  2. Four rows k1 of work at a time get their Q-point transforms into four
+//     rows of Q values, which are written transposed into dst:
+//     dst[k2*P + k1] = row k1 at k2, four k1 (one cache line) at a time.
 // Reads all of src before writing dst, so src may equal dst. Needs M values
-// of work plus what the Q-point transforms need.
+// of work, four rows of max(P, Q) and what the Q-point transforms need.
 template <bool Inv>
 void SplitTransform(const TPlan* APlan, const Ipp64fc* src, Ipp64fc* dst, Ipp64fc* work) noexcept {
   const int m = APlan->m, p = APlan->p, h = APlan->h;
@@ -407,7 +540,13 @@ void SplitTransform(const TPlan* APlan, const Ipp64fc* src, Ipp64fc* dst, Ipp64f
   constexpr int kCols = 4;
   Ipp64fc* tmp = work + M;  // kCols rows of P values, P <= 512
   Ipp64fc* inner = tmp + kCols * P;
-  for (int64_t n2 = 0; n2 < Q; n2 += kCols) {
+  if (APlan->Full != nullptr) {
+    // The whole matrix stays in the second-level cache: column transforms on
+    // whole rows, then the twiddles row by row.
+    ColumnPasses<Inv>(rows, src, work, Q);
+    MulRows<Inv>(work, APlan->Full, M);
+  }
+  for (int64_t n2 = 0; n2 < Q && APlan->Full == nullptr; n2 += kCols) {
     for (int64_t j = 0; j < P; ++j) {
       const Ipp64fc* line = src + j * Q + n2;
       const int64_t at = rev[j];
@@ -424,8 +563,17 @@ void SplitTransform(const TPlan* APlan, const Ipp64fc* src, Ipp64fc* dst, Ipp64f
       }
     }
   }
-  for (int64_t k1 = 0; k1 < P; ++k1) Transform<Inv>(APlan->Cols, work + k1 * Q, work + k1 * Q, inner);
-  Transpose(work, P, Q, dst);
+  // Four rows k1 at a time into four rows of Q values, written out as the
+  // transpose one cache line (four k1) at a time.
+  Ipp64fc* rowsOut = tmp;
+  inner = rowsOut + kCols * Q;
+  for (int64_t k1 = 0; k1 < P; k1 += kCols) {
+    for (int c = 0; c < kCols; ++c) Transform<Inv>(APlan->Cols, work + (k1 + c) * Q, rowsOut + c * Q, inner);
+    for (int64_t k2 = 0; k2 < Q; ++k2) {
+      Ipp64fc* line = dst + k2 * P + k1;
+      for (int c = 0; c < kCols; ++c) line[c] = rowsOut[c * Q + k2];
+    }
+  }
 }
 
 template <bool Inv>
