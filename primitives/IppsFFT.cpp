@@ -73,7 +73,7 @@ Ipp64fc Twiddle(int64_t N, int64_t j) noexcept {
 // large as the data and exact to half a unit); above it the twiddle is the
 // product of two tables of about sqrt(M) values, which costs a
 // multiplication but no memory traffic.
-constexpr int kLastFullTwiddleOrder = 16;
+constexpr int kLastFullTwiddleOrder = 20;
 
 // Position of W_M^(n2*k1) in the full table: row k1, column n2.
 inline int64_t FullIndex(int64_t n2, int64_t k1, int64_t Q) noexcept { return k1 * Q + n2; }
