@@ -396,6 +396,50 @@ __attribute__((target("avx2,fma"))) void MulRowsAvx(Ipp64fc* x, const Ipp64fc* t
   for (int64_t o = 0; o < 2 * ACount; o += 4) _mm256_storeu_pd(d + o, MulAvx(_mm256_loadu_pd(d + o), _mm256_loadu_pd(t + o), Inv));
 }
 
+// The split of a real transform's half-length spectrum (forward) and its
+// inverse, for the pairs k, k+1 and N/2-k, N/2-k-1 with k + 1 < N/4; returns
+// the first k left for the scalar loop.
+__attribute__((target("avx2,fma"))) int64_t SplitForwardAvx(Ipp64fc* Z, const Ipp64fc* W, int64_t half, double f) noexcept {
+  const __m256d conj = _mm256_setr_pd(0.0, -0.0, 0.0, -0.0);
+  const __m256d halfv = _mm256_set1_pd(0.5), fv = _mm256_set1_pd(f);
+  int64_t k = 1;
+  for (; k + 1 < half / 2; k += 2) {
+    double* pa = &Z[k].re;
+    double* pb = &Z[half - k - 1].re;
+    const __m256d a = _mm256_loadu_pd(pa);
+    const __m256d bz = _mm256_loadu_pd(pb);
+    const __m256d b = _mm256_xor_pd(_mm256_permute2f128_pd(bz, bz, 1), conj);  // conj Z[half-k], conj Z[half-k-1]
+    const __m256d e = _mm256_mul_pd(halfv, _mm256_add_pd(a, b));
+    const __m256d d = _mm256_mul_pd(halfv, _mm256_sub_pd(a, b));
+    const __m256d o = _mm256_xor_pd(_mm256_permute_pd(d, 0x5), conj);  // -i*d
+    const __m256d wo = MulAvx(o, _mm256_loadu_pd(&W[k].re), false);
+    const __m256d xk = _mm256_mul_pd(_mm256_add_pd(e, wo), fv);
+    const __m256d xm = _mm256_mul_pd(_mm256_xor_pd(_mm256_sub_pd(e, wo), conj), fv);
+    _mm256_storeu_pd(pa, xk);
+    _mm256_storeu_pd(pb, _mm256_permute2f128_pd(xm, xm, 1));
+  }
+  return k;
+}
+
+__attribute__((target("avx2,fma"))) int64_t SplitInverseAvx(const Ipp64fc* X, Ipp64fc* Z, const Ipp64fc* W, int64_t half) noexcept {
+  const __m256d conj = _mm256_setr_pd(0.0, -0.0, 0.0, -0.0);
+  int64_t k = 1;
+  for (; k + 1 < half / 2; k += 2) {
+    const __m256d a = _mm256_loadu_pd(&X[k].re);
+    const __m256d bx = _mm256_loadu_pd(&X[half - k - 1].re);
+    const __m256d b = _mm256_xor_pd(_mm256_permute2f128_pd(bx, bx, 1), conj);
+    const __m256d e = _mm256_add_pd(a, b);
+    const __m256d o = MulAvx(_mm256_sub_pd(a, b), _mm256_loadu_pd(&W[k].re), true);  // times conj W
+    const __m256d io = _mm256_xor_pd(_mm256_permute_pd(o, 0x5), _mm256_setr_pd(-0.0, 0.0, -0.0, 0.0));  // i*o
+    const __m256d zk = _mm256_add_pd(e, io);
+    // conj e + i*conj o = conj(e - i*o)
+    const __m256d zm = _mm256_xor_pd(_mm256_sub_pd(e, io), conj);
+    _mm256_storeu_pd(&Z[k].re, zk);
+    _mm256_storeu_pd(&Z[half - k - 1].re, _mm256_permute2f128_pd(zm, zm, 1));
+  }
+  return k;
+}
+
 bool HasAvx2() noexcept {
   static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
   return has;
@@ -865,7 +909,11 @@ IppStatus ippsFFTFwd_RToCCS_64f(const Ipp64f* pSrc, Ipp64f* pDst, const IppsFFTS
   const double f = pFFTSpec->FwdScaled ? pFFTSpec->Factor : 1.0;
   const Ipp64fc z0 = Z[0];
   const int64_t half = N / 2;
-  for (int64_t k = 1; k <= N / 4; ++k) {
+  int64_t first = 1;
+#if FR_FFT_HAVE_AVX2
+  if (HasAvx2()) first = SplitForwardAvx(Z, pFFTSpec->Split, half, f);
+#endif
+  for (int64_t k = first; k <= N / 4; ++k) {
     const Ipp64fc a = Z[k], b = {Z[half - k].re, -Z[half - k].im};
     const double er = 0.5 * (a.re + b.re), ei = 0.5 * (a.im + b.im);
     const double orr = 0.5 * (a.im - b.im), oi = -0.5 * (a.re - b.re);
@@ -899,7 +947,11 @@ IppStatus ippsFFTInv_CCSToR_64f(const Ipp64f* pSrc, Ipp64f* pDst, const IppsFFTS
   auto* Z = reinterpret_cast<Ipp64fc*>(pDst);
   const int64_t half = N / 2;
   const double r0 = X[0].re, rh = X[half].re;
-  for (int64_t k = 1; k <= N / 4; ++k) {
+  int64_t first = 1;
+#if FR_FFT_HAVE_AVX2
+  if (HasAvx2()) first = SplitInverseAvx(X, Z, pFFTSpec->Split, half);
+#endif
+  for (int64_t k = first; k <= N / 4; ++k) {
     const Ipp64fc a = X[k], b = {X[half - k].re, -X[half - k].im};
     const double er = a.re + b.re, ei = a.im + b.im;
     const double dr = a.re - b.re, di = a.im - b.im;
