@@ -899,7 +899,8 @@ IppStatus ippsFFTFwd_RToCCS_64f(const Ipp64f* pSrc, Ipp64f* pDst, const IppsFFTS
   const int64_t N = int64_t{1} << order;
   if (order <= 3) {
     SmallRealForward(order, pSrc, pDst);
-    if (pFFTSpec->FwdScaled) Scale(pDst, N + 2, pFFTSpec->Factor);
+    // The CCS of one sample is two doubles, of N > 1 samples N + 2.
+    if (pFFTSpec->FwdScaled) Scale(pDst, N == 1 ? 2 : N + 2, pFFTSpec->Factor);
     return ippStsNoErr;
   }
   TWork work(pFFTSpec, pBuffer);
