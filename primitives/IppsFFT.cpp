@@ -54,11 +54,36 @@ double QuarterSine(int64_t N, int64_t i) noexcept {
   return LibCDispatcher::cos(delta * static_cast<double>(N / 4 - i));
 }
 
-// e^(-2*pi*i*j/N) for 0 <= j < N, N >= 4, by quarter-wave symmetry.
-Ipp64fc Twiddle(int64_t N, int64_t j) noexcept {
-  const int64_t quarter = N / 4;
+// The quarter-wave sine table of length N (entries 0 ... N/4), held while a
+// specification is built. Up to 2^20 entries it is computed once; a longer
+// one (or one whose storage cannot be had) computes each entry on demand,
+// with the same values.
+class TQuarterSine {
+ public:
+  explicit TQuarterSine(int64_t N) noexcept : FN(N) {
+    constexpr int64_t kMaxHeld = int64_t{1} << 20;
+    if (N < 4 || N / 4 + 1 > kMaxHeld) return;
+    FTable = static_cast<double*>(AlignedAllocReals(static_cast<int32_t>(N / 4 + 1)));
+    if (FTable == nullptr) return;
+    for (int64_t i = 0; i <= N / 4; ++i) FTable[i] = QuarterSine(N, i);
+  }
+  ~TQuarterSine() { AlignedFree(FTable); }
+  TQuarterSine(const TQuarterSine&) = delete;
+  TQuarterSine& operator=(const TQuarterSine&) = delete;
+  int64_t Length() const noexcept { return FN; }
+  double operator()(int64_t i) const noexcept { return FTable != nullptr ? FTable[i] : QuarterSine(FN, i); }
+
+ private:
+  int64_t FN;
+  double* FTable = nullptr;
+};
+
+// e^(-2*pi*i*j/M) for 0 <= j < M, 4 <= M <= N, by quarter-wave symmetry from
+// the table of length N (read with stride N/M).
+Ipp64fc Twiddle(const TQuarterSine& S, int64_t M, int64_t j) noexcept {
+  const int64_t quarter = M / 4, stride = S.Length() / M;
   const int64_t q = j / quarter, r = j % quarter;
-  const double s = QuarterSine(N, r), c = QuarterSine(N, quarter - r);
+  const double s = S(r * stride), c = S((quarter - r) * stride);
   double cosv, sinv;
   switch (q) {
     case 0: cosv = c; sinv = s; break;
@@ -107,7 +132,7 @@ void FreePlan(TPlan* APlan) noexcept {
 }
 
 // Null when an allocation fails; nothing is left allocated then.
-TPlan* BuildPlan(int m) noexcept {
+TPlan* BuildPlan(int m, const TQuarterSine& S) noexcept {
   auto* plan = static_cast<TPlan*>(AlignedAlloc(sizeof(TPlan)));
   if (plan == nullptr) return nullptr;
   std::memset(static_cast<void*>(plan), 0, sizeof(TPlan));
@@ -130,7 +155,7 @@ TPlan* BuildPlan(int m) noexcept {
     }
     Ipp64fc* t = plan->Stages;
     if (m & 1) {
-      for (int64_t k = 0; k < 4; ++k) *t++ = Twiddle(M, k * (M / 8));
+      for (int64_t k = 0; k < 4; ++k) *t++ = Twiddle(S, M, k * (M / 8));
     }
     // Per pair of butterflies k, k+1 (L is even): w(k), w(k+1), w^2(k),
     // w^2(k+1), w^3(k), w^3(k+1), so that two butterflies read their
@@ -139,8 +164,8 @@ TPlan* BuildPlan(int m) noexcept {
       const int64_t step = M / (4 * L);  // W_4L = W_M^step
       for (int64_t k = 0; k < L; k += 2) {
         for (int64_t r = 1; r <= 3; ++r) {
-          *t++ = Twiddle(M, r * k * step);
-          *t++ = Twiddle(M, r * (k + 1) * step);
+          *t++ = Twiddle(S, M, r * k * step);
+          *t++ = Twiddle(S, M, r * (k + 1) * step);
         }
       }
     }
@@ -148,16 +173,16 @@ TPlan* BuildPlan(int m) noexcept {
   }
   plan->p = SplitRows(m);
   plan->h = (m + 1) / 2;
-  plan->Rows = BuildPlan(plan->p);
-  plan->Cols = BuildPlan(m - plan->p);
+  plan->Rows = BuildPlan(plan->p, S);
+  plan->Cols = BuildPlan(m - plan->p, S);
   plan->Lo = static_cast<Ipp64fc*>(AlignedAllocComplex(int32_t{1} << plan->h));
   plan->Hi = static_cast<Ipp64fc*>(AlignedAllocComplex(int32_t{1} << (m - plan->h)));
   if (plan->Rows == nullptr || plan->Cols == nullptr || plan->Lo == nullptr || plan->Hi == nullptr) {
     FreePlan(plan);
     return nullptr;
   }
-  for (int64_t j = 0; j < (int64_t{1} << plan->h); ++j) plan->Lo[j] = Twiddle(M, j);
-  for (int64_t i = 0; i < (int64_t{1} << (m - plan->h)); ++i) plan->Hi[i] = Twiddle(M, i << plan->h);
+  for (int64_t j = 0; j < (int64_t{1} << plan->h); ++j) plan->Lo[j] = Twiddle(S, M, j);
+  for (int64_t i = 0; i < (int64_t{1} << (m - plan->h)); ++i) plan->Hi[i] = Twiddle(S, M, i << plan->h);
   if (m <= kLastFullTwiddleOrder) {
     plan->Full = static_cast<Ipp64fc*>(AlignedAllocComplex(static_cast<int32_t>(M)));
     if (plan->Full == nullptr) {
@@ -166,7 +191,7 @@ TPlan* BuildPlan(int m) noexcept {
     }
     const int64_t P = int64_t{1} << plan->p, Q = M >> plan->p;
     for (int64_t n2 = 0; n2 < Q; ++n2) {
-      for (int64_t k1 = 0; k1 < P; ++k1) plan->Full[FullIndex(n2, k1, Q)] = Twiddle(M, n2 * k1);
+      for (int64_t k1 = 0; k1 < P; ++k1) plan->Full[FullIndex(n2, k1, Q)] = Twiddle(S, M, n2 * k1);
     }
   }
   // M values, four rows of max(P, Q) values and the storage of the Q-point
@@ -684,8 +709,9 @@ IppStatus InitAlloc(S** ppFFTSpec, int order, int flag, IppHintAlgorithm hint, i
     case IPP_FFT_NODIV_BY_ANY: break;
     default: FreeSpec(s); return ippStsFftFlagErr;
   }
+  const TQuarterSine sine(order >= 4 ? N : 0);
   if (kind == kKindComplex || order >= 4) {
-    s->Plan = BuildPlan(kind == kKindComplex ? order : order - 1);
+    s->Plan = BuildPlan(kind == kKindComplex ? order : order - 1, sine);
     if (s->Plan == nullptr) {
       FreeSpec(s);
       return ippStsMemAllocErr;
@@ -698,7 +724,7 @@ IppStatus InitAlloc(S** ppFFTSpec, int order, int flag, IppHintAlgorithm hint, i
       FreeSpec(s);
       return ippStsMemAllocErr;
     }
-    for (int64_t k = 0; k <= N / 4; ++k) s->Split[k] = Twiddle(N, k);
+    for (int64_t k = 0; k <= N / 4; ++k) s->Split[k] = Twiddle(sine, N, k);
   }
   s->WorkSize = s->WorkBytes > INT32_MAX ? INT32_MAX : static_cast<int32_t>(s->WorkBytes);
   *ppFFTSpec = s;
