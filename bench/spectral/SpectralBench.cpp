@@ -71,20 +71,20 @@ void SetRate(benchmark::State& state, int64_t n) {
 void BM_FFT_C_Own(benchmark::State& state) {
   const int order = static_cast<int>(state.range(0));
   const int64_t n = int64_t{1} << order;
-  IppsFFTSpec_C_64fc* spec = nullptr;
-  ippsFFTInitAlloc_C_64fc(&spec, order, IPP_FFT_NODIV_BY_ANY, ippAlgHintNone);
+  IppsFFTSpec_C_64fc* fft = nullptr;
+  ippsFFTInitAlloc_C_64fc(&fft, order, IPP_FFT_NODIV_BY_ANY, ippAlgHintNone);
   const std::vector<double> x = RandomReals(2 * n, static_cast<unsigned>(order));
   std::vector<double> y(2 * n);
   std::vector<Ipp8u> buffer(32 * static_cast<size_t>(n) + 64);
   const auto* in = reinterpret_cast<const Ipp64fc*>(x.data());
   auto* out = reinterpret_cast<Ipp64fc*>(y.data());
   for (auto _ : state) {
-    ippsFFTFwd_CToC_64fc(in, out, spec, buffer.data());
+    ippsFFTFwd_CToC_64fc(in, out, fft, buffer.data());
     benchmark::DoNotOptimize(y.data());
   }
   if (order <= kMaxErrorOrder) state.counters["rel_err"] = RelativeError(y.data(), n, order, false);
   SetRate(state, n);
-  ippsFFTFree_C_64fc(spec);
+  ippsFFTFree_C_64fc(fft);
 }
 
 void BM_FFT_C_FFTW(benchmark::State& state) {
@@ -114,18 +114,18 @@ void BM_FFT_C_FFTW(benchmark::State& state) {
 void BM_FFT_R_Own(benchmark::State& state) {
   const int order = static_cast<int>(state.range(0));
   const int64_t n = int64_t{1} << order;
-  IppsFFTSpec_R_64f* spec = nullptr;
-  ippsFFTInitAlloc_R_64f(&spec, order, IPP_FFT_NODIV_BY_ANY, ippAlgHintNone);
+  IppsFFTSpec_R_64f* fft = nullptr;
+  ippsFFTInitAlloc_R_64f(&fft, order, IPP_FFT_NODIV_BY_ANY, ippAlgHintNone);
   const std::vector<double> x = RandomReals(n, static_cast<unsigned>(order));
   std::vector<double> y(n + 2);
   std::vector<Ipp8u> buffer(16 * static_cast<size_t>(n) + 64);
   for (auto _ : state) {
-    ippsFFTFwd_RToCCS_64f(x.data(), y.data(), spec, buffer.data());
+    ippsFFTFwd_RToCCS_64f(x.data(), y.data(), fft, buffer.data());
     benchmark::DoNotOptimize(y.data());
   }
   if (order <= kMaxErrorOrder) state.counters["rel_err"] = RelativeError(y.data(), n / 2 + 1, order, true);
   SetRate(state, n);
-  ippsFFTFree_R_64f(spec);
+  ippsFFTFree_R_64f(fft);
 }
 
 void BM_FFT_R_FFTW(benchmark::State& state) {
