@@ -465,6 +465,36 @@ __attribute__((target("avx2,fma"))) int64_t SplitInverseAvx(const Ipp64fc* X, Ip
   return k;
 }
 
+// The out-of-place permutation with the pass of 4-point DFTs, two
+// quadruples at once: quadruples g and g + M/2 read neighbouring source
+// values (their bit-reversed positions differ only in the lowest bit), so
+// one load serves both and each lane computes one quadruple.
+template <bool Inv>
+__attribute__((target("avx2,fma"))) void PermuteAndFirstPassAvx(const uint32_t* rev, const Ipp64fc* src, Ipp64fc* dst,
+                                                                int64_t M) noexcept {
+  const double* s = &src[0].re;
+  double* lo = &dst[0].re;
+  double* hi = &dst[M / 2].re;
+  const int64_t half = M / 2, quarter = M / 4;
+  for (int64_t g = 0; g < half; g += 4) {
+    const int64_t r = rev[g];
+    const __m256d a0 = _mm256_loadu_pd(s + 2 * r);
+    const __m256d a1 = _mm256_loadu_pd(s + 2 * (r + half));
+    const __m256d a2 = _mm256_loadu_pd(s + 2 * (r + quarter));
+    const __m256d a3 = _mm256_loadu_pd(s + 2 * (r + half + quarter));
+    const __m256d t0 = _mm256_add_pd(a0, a1), t1 = _mm256_sub_pd(a0, a1);
+    const __m256d t2 = _mm256_add_pd(a2, a3), t3 = _mm256_sub_pd(a2, a3);
+    const __m256d x0 = _mm256_add_pd(t0, t2), x2 = _mm256_sub_pd(t0, t2);
+    __m256d minus, plus;
+    RotateAvx(t1, t3, minus, plus);
+    const __m256d x1 = Inv ? plus : minus, x3 = Inv ? minus : plus;
+    _mm256_storeu_pd(lo + 2 * g, _mm256_permute2f128_pd(x0, x1, 0x20));
+    _mm256_storeu_pd(lo + 2 * g + 4, _mm256_permute2f128_pd(x2, x3, 0x20));
+    _mm256_storeu_pd(hi + 2 * g, _mm256_permute2f128_pd(x0, x1, 0x31));
+    _mm256_storeu_pd(hi + 2 * g + 4, _mm256_permute2f128_pd(x2, x3, 0x31));
+  }
+}
+
 bool HasAvx2() noexcept {
   static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
   return has;
@@ -505,6 +535,13 @@ void Passes(const TPlan* APlan, Ipp64fc* x, bool AFirstPassDone) noexcept {
 
 template <bool Inv>
 void DirectTransform(const TPlan* APlan, const Ipp64fc* src, Ipp64fc* dst) noexcept {
+#if FR_FFT_HAVE_AVX2
+  if (src != dst && HasAvx2()) {
+    PermuteAndFirstPassAvx<Inv>(APlan->Rev, src, dst, int64_t{1} << APlan->m);
+    Passes<Inv>(APlan, dst, true);
+    return;
+  }
+#endif
   PermuteAndFirstPass<Inv>(APlan->Rev, src, dst, int64_t{1} << APlan->m);
   Passes<Inv>(APlan, dst, true);
 }
