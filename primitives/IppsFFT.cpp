@@ -381,11 +381,29 @@ __attribute__((target("avx2,fma"))) void Radix4PassAvx(Ipp64fc* x, int64_t M, in
 // each butterfly combines four (two) rows with one twiddle per row.
 template <bool Inv>
 __attribute__((target("avx2,fma"))) void RowButterfly4Avx(double* r0, double* r1, double* r2, double* r3, int64_t Q,
-                                                          Ipp64fc w1, Ipp64fc w2, Ipp64fc w3) noexcept {
-  // r0..r3 hold E0, E2, E1, E3.
+                                                          Ipp64fc w1, Ipp64fc w2, Ipp64fc w3, const double* const* out) noexcept {
+  // r0..r3 hold E0, E2, E1, E3; out, when not null, the rows of twiddles
+  // that the four output rows are multiplied by.
   const __m256d v1 = _mm256_setr_pd(w1.re, w1.im, w1.re, w1.im);
   const __m256d v2 = _mm256_setr_pd(w2.re, w2.im, w2.re, w2.im);
   const __m256d v3 = _mm256_setr_pd(w3.re, w3.im, w3.re, w3.im);
+  if (out != nullptr) {
+    for (int64_t o = 0; o < 2 * Q; o += 4) {
+      const __m256d a0 = _mm256_loadu_pd(r0 + o);
+      const __m256d b2 = MulAvx(_mm256_loadu_pd(r1 + o), v2, Inv);
+      const __m256d b1 = MulAvx(_mm256_loadu_pd(r2 + o), v1, Inv);
+      const __m256d b3 = MulAvx(_mm256_loadu_pd(r3 + o), v3, Inv);
+      const __m256d t0 = _mm256_add_pd(a0, b2), t1 = _mm256_sub_pd(a0, b2);
+      const __m256d t2 = _mm256_add_pd(b1, b3), t3 = _mm256_sub_pd(b1, b3);
+      __m256d minus, plus;
+      RotateAvx(t1, t3, minus, plus);
+      _mm256_storeu_pd(r0 + o, MulAvx(_mm256_add_pd(t0, t2), _mm256_loadu_pd(out[0] + o), Inv));
+      _mm256_storeu_pd(r2 + o, MulAvx(_mm256_sub_pd(t0, t2), _mm256_loadu_pd(out[2] + o), Inv));
+      _mm256_storeu_pd(r1 + o, MulAvx(Inv ? plus : minus, _mm256_loadu_pd(out[1] + o), Inv));
+      _mm256_storeu_pd(r3 + o, MulAvx(Inv ? minus : plus, _mm256_loadu_pd(out[3] + o), Inv));
+    }
+    return;
+  }
   for (int64_t o = 0; o < 2 * Q; o += 4) {
     const __m256d a0 = _mm256_loadu_pd(r0 + o);
     const __m256d b2 = MulAvx(_mm256_loadu_pd(r1 + o), v2, Inv);
@@ -411,14 +429,6 @@ __attribute__((target("avx2,fma"))) void RowButterfly2Avx(double* r0, double* r1
     _mm256_storeu_pd(r0 + o, _mm256_add_pd(a, b));
     _mm256_storeu_pd(r1 + o, _mm256_sub_pd(a, b));
   }
-}
-
-// x[i] *= tw[i], i < ACount.
-template <bool Inv>
-__attribute__((target("avx2,fma"))) void MulRowsAvx(Ipp64fc* x, const Ipp64fc* tw, int64_t ACount) noexcept {
-  double* d = &x[0].re;
-  const double* t = &tw[0].re;
-  for (int64_t o = 0; o < 2 * ACount; o += 4) _mm256_storeu_pd(d + o, MulAvx(_mm256_loadu_pd(d + o), _mm256_loadu_pd(t + o), Inv));
 }
 
 // The split of a real transform's half-length spectrum (forward) and its
@@ -550,9 +560,14 @@ template <bool Inv>
 void Transform(const TPlan* APlan, const Ipp64fc* src, Ipp64fc* dst, Ipp64fc* work) noexcept;
 
 template <bool Inv>
-void RowButterfly4(Ipp64fc* r0, Ipp64fc* r1, Ipp64fc* r2, Ipp64fc* r3, int64_t Q, Ipp64fc w1, Ipp64fc w2, Ipp64fc w3) noexcept {
+void RowButterfly4(Ipp64fc* r0, Ipp64fc* r1, Ipp64fc* r2, Ipp64fc* r3, int64_t Q, Ipp64fc w1, Ipp64fc w2, Ipp64fc w3,
+                   const Ipp64fc* const* out = nullptr) noexcept {
 #if FR_FFT_HAVE_AVX2
-  if (HasAvx2()) return RowButterfly4Avx<Inv>(&r0->re, &r1->re, &r2->re, &r3->re, Q, w1, w2, w3);
+  if (HasAvx2()) {
+    if (out == nullptr) return RowButterfly4Avx<Inv>(&r0->re, &r1->re, &r2->re, &r3->re, Q, w1, w2, w3, nullptr);
+    const double* rows[4] = {&out[0]->re, &out[1]->re, &out[2]->re, &out[3]->re};
+    return RowButterfly4Avx<Inv>(&r0->re, &r1->re, &r2->re, &r3->re, Q, w1, w2, w3, rows);
+  }
 #endif
   for (int64_t i = 0; i < Q; ++i) {
     const Ipp64fc a0 = r0[i], b2 = Mul<Inv>(r1[i], w2), b1 = Mul<Inv>(r2[i], w1), b3 = Mul<Inv>(r3[i], w3);
@@ -569,6 +584,12 @@ void RowButterfly4(Ipp64fc* r0, Ipp64fc* r1, Ipp64fc* r2, Ipp64fc* r3, int64_t Q
       r1[i] = {t1r + t3i, t1i - t3r};
       r3[i] = {t1r - t3i, t1i + t3r};
     }
+    if (out != nullptr) {
+      r0[i] = Mul<Inv>(r0[i], out[0][i]);
+      r1[i] = Mul<Inv>(r1[i], out[1][i]);
+      r2[i] = Mul<Inv>(r2[i], out[2][i]);
+      r3[i] = Mul<Inv>(r3[i], out[3][i]);
+    }
   }
 }
 
@@ -584,19 +605,12 @@ void RowButterfly2(Ipp64fc* r0, Ipp64fc* r1, int64_t Q, Ipp64fc w) noexcept {
   }
 }
 
-template <bool Inv>
-void MulRows(Ipp64fc* x, const Ipp64fc* tw, int64_t ACount) noexcept {
-#if FR_FFT_HAVE_AVX2
-  if (HasAvx2()) return MulRowsAvx<Inv>(x, tw, ACount);
-#endif
-  for (int64_t i = 0; i < ACount; ++i) x[i] = Mul<Inv>(x[i], tw[i]);
-}
-
 // The P-point transforms of the columns of the P x Q matrix in work, done on
 // whole rows: the rows are copied from src in bit-reversed order and the
-// passes of the P-point plan run with "row" in place of "value".
+// passes of the P-point plan run with "row" in place of "value". The last
+// pass (always radix-4) also multiplies row k1 by row k1 of AFull.
 template <bool Inv>
-void ColumnPasses(const TPlan* ARows, const Ipp64fc* src, Ipp64fc* work, int64_t Q) noexcept {
+void ColumnPasses(const TPlan* ARows, const Ipp64fc* src, Ipp64fc* work, int64_t Q, const Ipp64fc* AFull) noexcept {
   const int p = ARows->m;
   const int64_t P = int64_t{1} << p;
   for (int64_t i = 0; i < P; ++i) {
@@ -617,8 +631,10 @@ void ColumnPasses(const TPlan* ARows, const Ipp64fc* src, Ipp64fc* work, int64_t
     for (int64_t g = 0; g < P; g += 4 * L) {
       for (int64_t k = 0; k < L; ++k) {
         Ipp64fc* a = work + (g + k) * Q;
+        const Ipp64fc* t = AFull + (g + k) * Q;
+        const Ipp64fc* out[4] = {t, t + L * Q, t + 2 * L * Q, t + 3 * L * Q};
         RowButterfly4<Inv>(a, a + L * Q, a + 2 * L * Q, a + 3 * L * Q, Q, StageTwiddle(tw, k, 1), StageTwiddle(tw, k, 2),
-                           StageTwiddle(tw, k, 3));
+                           StageTwiddle(tw, k, 3), 4 * L == P ? out : nullptr);
       }
     }
     tw += 3 * L;
@@ -647,10 +663,9 @@ void SplitTransform(const TPlan* APlan, const Ipp64fc* src, Ipp64fc* dst, Ipp64f
   Ipp64fc* tmp = work + M;  // kCols rows of P values, P <= 512
   Ipp64fc* inner = tmp + kCols * P;
   if (APlan->Full != nullptr) {
-    // The whole matrix stays in the second-level cache: column transforms on
-    // whole rows, then the twiddles row by row.
-    ColumnPasses<Inv>(rows, src, work, Q);
-    MulRows<Inv>(work, APlan->Full, M);
+    // Column transforms on whole rows, the twiddles applied by their last
+    // pass.
+    ColumnPasses<Inv>(rows, src, work, Q, APlan->Full);
   }
   for (int64_t n2 = 0; n2 < Q && APlan->Full == nullptr; n2 += kCols) {
     for (int64_t j = 0; j < P; ++j) {
