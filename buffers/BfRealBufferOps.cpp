@@ -25,11 +25,6 @@ IBfRealBuffer& Other(const Ref<IBfRealBuffer>& ABuffer, const char* AOperation) 
   return *ABuffer;
 }
 
-[[noreturn]] void NotAvailable(const char* AOperation, const char* ANeeds) {
-  throw Exception(std::string("TBfRealBuffer.") + AOperation + " is not available yet: it needs the " + ANeeds +
-                  " primitives");
-}
-
 IppCmpOp Comparison(TBfThresholdType AType) { return AType == ttGreaterThan ? ippCmpGreater : ippCmpLess; }
 
 // The marker values of the restricted minimum and maximum: the doubles
@@ -337,16 +332,68 @@ Real TBfRealBuffer::GetMaxRestricted(int32_t IndexBegin, int32_t IndexEnd) const
   return value;
 }
 
-// ---- operations of families still to be built
+// ---- test signal, correlation and convolution
 
-void TBfRealBuffer::VectorJaehne(Real) { NotAvailable("VectorJaehne", "test-signal"); }
+namespace {
+// The items of a source of an operation that writes this buffer with Write:
+// when the source is this buffer, a copy of its items, since Write may give
+// it new storage or the result may overwrite items still to be read.
+class TSourceItems {
+ public:
+  TSourceItems(TBfRealBuffer& ASelf, IBfRealBuffer& ASource) : FSource(ASource) {
+    if (ASource.GetInstance() == static_cast<TObject*>(&ASelf)) {
+      const Real* p = ASource.Read();
+      FCopy.assign(p, p + ASource.GetSize());
+      FCopied = true;
+    }
+  }
+  // Valid after this buffer's Write.
+  const Real* Get() { return FCopied ? FCopy.data() : FSource.Read(); }
 
-void TBfRealBuffer::AutoCorr(const Ref<IBfRealBuffer>&, TBfAutoCorrType) { NotAvailable("AutoCorr", "correlation"); }
+ private:
+  IBfRealBuffer& FSource;
+  std::vector<Real> FCopy;
+  bool FCopied = false;
+};
+}  // namespace
 
-void TBfRealBuffer::CrossCorr(const Ref<IBfRealBuffer>&, const Ref<IBfRealBuffer>&, int32_t) {
-  NotAvailable("CrossCorr", "correlation");
+void TBfRealBuffer::VectorJaehne(Real AMagnitude) { ippsVectorJaehne_64f(Write(), Count(GetSize()), AMagnitude); }
+
+// A source shorter than this buffer is read only as far as it goes: the
+// correlation runs over its n items (the normalisations then divide by n).
+void TBfRealBuffer::AutoCorr(const Ref<IBfRealBuffer>& Src, TBfAutoCorrType AType) {
+  IBfRealBuffer& src = Other(Src, "AutoCorr");
+  const int n = Count(std::min(GetSize(), src.GetSize()));
+  TSourceItems items(*this, src);
+  Real* dst = Write();
+  switch (AType) {
+    case actBiased: ippsAutoCorr_NormA_64f(items.Get(), n, dst, n); break;
+    case actUnbiased: ippsAutoCorr_NormB_64f(items.Get(), n, dst, n); break;
+    default: ippsAutoCorr_64f(items.Get(), n, dst, n); break;
+  }
 }
 
-void TBfRealBuffer::Convolve(const Ref<IBfRealBuffer>&, const Ref<IBfRealBuffer>&) {
-  NotAvailable("Convolve", "convolution");
+void TBfRealBuffer::CrossCorr(const Ref<IBfRealBuffer>& Src1, const Ref<IBfRealBuffer>& Src2, int32_t LoLag) {
+  IBfRealBuffer& src1 = Other(Src1, "CrossCorr");
+  IBfRealBuffer& src2 = Other(Src2, "CrossCorr");
+  TSourceItems items1(*this, src1), items2(*this, src2);
+  Real* dst = Write();
+  ippsCrossCorr_64f(items1.Get(), Count(src1.GetSize()), items2.Get(), Count(src2.GetSize()), dst, Count(GetSize()), LoLag);
+}
+
+// Into a buffer shorter than RS + RH - 1 items only the first items of the
+// convolution are stored.
+void TBfRealBuffer::Convolve(const Ref<IBfRealBuffer>& Src, const Ref<IBfRealBuffer>& H) {
+  IBfRealBuffer& src = Other(Src, "Convolve");
+  IBfRealBuffer& h = Other(H, "Convolve");
+  TSourceItems items(*this, src), taps(*this, h);
+  const uint64_t length = uint64_t{src.GetSize()} + h.GetSize() - 1;
+  Real* dst = Write();
+  if (src.GetSize() == 0 || h.GetSize() == 0 || length <= GetSize()) {  // an empty source: a size error, nothing written
+    ippsConv_64f(items.Get(), Count(src.GetSize()), taps.Get(), Count(h.GetSize()), dst);
+  } else {
+    std::vector<Real> full(length);
+    ippsConv_64f(items.Get(), Count(src.GetSize()), taps.Get(), Count(h.GetSize()), full.data());
+    std::copy(full.begin(), full.begin() + GetSize(), dst);
+  }
 }

@@ -116,7 +116,7 @@ struct IBfRealBuffer : virtual IBfLinearDataBuffer {
   // reading operations take Read and never move the buffer. A null buffer
   // argument raises Exception. Primitive statuses are ignored except the
   // division-by-zero warning of Divide.
-  // Test signal: not available yet (raises Exception).
+  // Test signal: the Jaehne vector of magnitude AMagnitude over all items.
   virtual void VectorJaehne(Real AMagnitude) = 0;
   // Item i op= Right item i for i < n.
   virtual void Add(const Ref<IBfRealBuffer>& Right) = 0;
@@ -154,7 +154,8 @@ struct IBfRealBuffer : virtual IBfLinearDataBuffer {
   virtual void SqrFrom(const Ref<IBfRealBuffer>& Src) = 0;
   virtual void Sqrt() = 0;
   virtual void SqrtFrom(const Ref<IBfRealBuffer>& Src) = 0;
-  // Correlation: not available yet (raise Exception).
+  // Correlation: autocorrelation of the first items of Src (n = min of the
+  // two sizes lags), cross-correlation of Src1 and Src2 at lags LoLag + k.
   virtual void AutoCorr(const Ref<IBfRealBuffer>& Src, TBfAutoCorrType AType) = 0;
   virtual void CrossCorr(const Ref<IBfRealBuffer>& Src1, const Ref<IBfRealBuffer>& Src2, int32_t LoLag) = 0;
   virtual void Abs() = 0;
@@ -165,7 +166,8 @@ struct IBfRealBuffer : virtual IBfLinearDataBuffer {
   virtual void LnFrom(const Ref<IBfRealBuffer>& Src) = 0;
   virtual Real Mean() const = 0;
   virtual Real StdDev() const = 0;
-  // Convolution: not available yet (raises Exception).
+  // Convolution of Src and H into the first RS + RH - 1 items (as many as
+  // fit).
   virtual void Convolve(const Ref<IBfRealBuffer>& Src, const Ref<IBfRealBuffer>& H) = 0;
   // Norm of the difference of Src's and this buffer's first S items.
   virtual Real Norm(const Ref<IBfRealBuffer>& Src, TBfNormType AType) const = 0;

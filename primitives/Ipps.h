@@ -10,9 +10,8 @@
 // error writes nothing, a warning (positive) writes everything.
 //
 // Every entry whose internal implementation exists has its free function
-// here; the entries of families still to be built (spectral, image,
-// correlation, convolution, FIR, random, test signal) get theirs when they
-// are built. For the names held twice (ippsConvert_64f32f,
+// here; the entries of families still to be built (image) get theirs when
+// they are built. For the names held twice (ippsConvert_64f32f,
 // ippsConvert_64f32s_Sfs) the BfBasicDispatcher entry is the one called.
 #pragma once
 

@@ -41,7 +41,10 @@ inline constexpr IppStatus ippStsFftOrderErr = -15;
 inline constexpr IppStatus ippStsFftFlagErr = -16;
 inline constexpr IppStatus ippStsContextMatchErr = -17;
 inline constexpr IppStatus ippStsThreshNegLevelErr = -19;
+inline constexpr IppStatus ippStsFIRLenErr = -26;
 inline constexpr IppStatus ippStsShiftErr = -32;
+inline constexpr IppStatus ippStsJaehneErr = -38;
+inline constexpr IppStatus ippStsHugeWinErr = -39;
 inline constexpr IppStatus ippStsSqrtNegArg = 3;
 inline constexpr IppStatus ippStsDivByZero = 6;
 inline constexpr IppStatus ippStsLnZeroArg = 7;
@@ -88,6 +91,12 @@ struct IppiRect {
   int width;
   int height;
 };
+
+// Normalisation flags of the FFT init entries.
+inline constexpr int IPP_FFT_DIV_FWD_BY_N = 1;
+inline constexpr int IPP_FFT_DIV_INV_BY_N = 2;
+inline constexpr int IPP_FFT_DIV_BY_SQRTN = 4;
+inline constexpr int IPP_FFT_NODIV_BY_ANY = 8;
 
 // Opaque specification and state handles of the FFT and FIR families; their
 // layouts belong to whoever made them (an outside library or the internal
