@@ -188,8 +188,10 @@ struct TFlConnectionChoice {
 // ---------------------------------------------------------------------------
 // Freeing pins
 
-// Frees a pin: runs its BeforeDestruction (disconnect, wait for workers,
-// tell every pin), then its destructors. Null is ignored.
+// Frees a pin: runs its BeforeDestruction (wait for workers, disconnect,
+// tell every pin), then its destructors. Null is ignored. A receiver must not
+// free its own pin (nor another receiver of the same send) from inside a
+// delivery: the send holds their destroy locks, and freeing waits for them.
 void FlFreePin(TFlBasicPin* APin);
 
 struct TFlPinDeleter {
@@ -276,7 +278,7 @@ class TFlBasicPin : public TFlPinObject, public virtual IFlStream {
   // A partner dropped its link to this pin.
   virtual void LinkRemoved(TFlBasicPin* APin);
   // Can this pin link to APin; AConverter receives an existing converter to
-  // go through (Algorithm of TFlPin: design-time rule, then the state link).
+  // go through. Base: no (placeholders answer by asking back).
   virtual bool CanConnectEx(TFlBasicPin* APin, Ref<TFlFormatConverter>& AConverter, bool AUseConverters);
   virtual void BeforeDisconnect() {}
   virtual TFlBasicPin* GetNotifyAfterPin(TFlBasicPin* APin);

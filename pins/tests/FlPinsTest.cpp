@@ -450,6 +450,32 @@ TEST_F(PinsTest, HoldsOfTheSenderAreGivenUpWhileAReceiverRunsAndComeBack) {
   EXPECT_EQ(after.CountLocks, 2);
 }
 
+TEST_F(PinsTest, WaitingForThePinLockGivesUpTheOwnerLock) {
+  auto pin = CreatePin<TRealSink>(&FOwnerB);
+  locktest::TEvent pinHeld;
+  std::atomic<bool> ownerTaken{false};
+  std::thread other([&] {
+    // Pin lock first, then the owner's: the reverse of the main thread.
+    Ref<IFlLockSection> pinHold = pin->WriteLock();
+    pinHeld.Set();
+    Ref<IFlLockSection> ownerHold = FOwnerB.Lock->WriteLock();
+    ownerTaken = true;
+  });
+  Ref<IFlLockSection> owner = FOwnerB.Lock->WriteLock();
+  EXPECT_TRUE(pinHeld.Wait());
+  Ref<IFlLockSection> section = pin->WriteLock();
+  auto* write = dynamic_cast<TFlSimpleWriteLockSection*>(section.Get());
+  ASSERT_NE(write, nullptr);
+  EXPECT_TRUE(write->Locked());
+  EXPECT_GT(write->SlaveReleaseTry(), 0);  // the owner lock was given up meanwhile
+  EXPECT_TRUE(ownerTaken.load());
+  section.Reset();
+  other.join();
+  const TFlLock::TCounters counters = FOwnerB.Lock->Instance()->Counters();
+  EXPECT_EQ(counters.OwningThread, GetCurrentThreadId());  // given back
+  EXPECT_EQ(counters.CountLocks, 1);
+}
+
 TEST_F(PinsTest, ReceiverMayUnlinkAnotherSinkDuringTheSend) {
   auto source = MakeSource(&FOwnerA, {FlStreamID::Real});
   auto a = CreatePin<TRealSink>(&FOwnerB);
