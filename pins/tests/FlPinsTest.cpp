@@ -613,51 +613,71 @@ TEST_F(PinsTest, NestedNewLinkOperationsStopAfterTen) {
 // ---------------------------------------------------------------------------
 // Upstream
 
+// A sink that sends its own operations upstream with the types it lists.
+TFlSubmit UpstreamSubmit() {
+  return TFlSubmit{nullptr, [](void*, IFlStream* AHandler, PDataTypeID ADataTypeID, IFlNotifyOperation* AOperation,
+                               TFlNotifyState AState) { return SendToDataStream(AHandler, ADataTypeID, AOperation, AState); }};
+}
+
 TEST_F(PinsTest, UpstreamNotifyReachesTheSourceAlsoThroughAConverter) {
-  auto source = MakeSource(&FOwnerA, {FlStreamID::Float, FlStreamID::Real});
+  Ref<TRealOperation> op = TRealOperation::Create(5);
+  auto source = MakeSource(&FOwnerA, {FlStreamID::Real});
   auto sink = CreatePin<TRealSink>(&FOwnerB);
-  sink->StreamType.AddType(FlStreamID::Real, TFlSubmit{nullptr, [](void*, IFlStream* h, PDataTypeID t,
-                                                                   IFlNotifyOperation* op, TFlNotifyState s) {
-                                                         return SendToDataStream(h, t, op, s);
-                                                       }});
+  EXPECT_EQ(sink->Notify(op.Get()), TFlNotifyResult());  // unlinked
+  sink->StreamType.AddType(FlStreamID::Real, UpstreamSubmit());
   ASSERT_TRUE(sink->Connect(source.get()));
   source->UpstreamAnswer = nrDataChanged;
-  Ref<TRealOperation> op = TRealOperation::Create(5);
   EXPECT_TRUE(sink->Notify(op.Get()).Contains(nrDataChanged));
   EXPECT_EQ(source->UpstreamCalls.load(), 1);
   EXPECT_EQ(source->LastUpstream.load(), 5);
 
-  // Through a converter: the output pin passes it to the input pin, whose
-  // source is the real source.
+  // Through a converter: its output pin passes the operation to its input
+  // pin, which sends it on to the real source.
   auto floatSource = MakeSource(&FOwnerA, {FlStreamID::Float});
   auto viaConverter = CreatePin<TRealSink>(&FOwnerB);
-  viaConverter->StreamType.AddType(FlStreamID::Float);  // unassigned: the default dispatcher
-  RegisterStreamTypeSend(FlStreamID::Float, &FlDataSendFunction);
-  viaConverter->Connect(floatSource.get());
+  viaConverter->StreamType.AddType(FlStreamID::Float, UpstreamSubmit());
+  ASSERT_TRUE(viaConverter->Connect(floatSource.get()));
   ASSERT_TRUE(viaConverter->FormatConverter());
-  Ref<TFlFormatConverter> converter = viaConverter->FormatConverter();
-  converter->InputPin()->StreamType.AddType(FlStreamID::Float, TFlSubmit{nullptr, [](void*, IFlStream* h,
-                                                                                    PDataTypeID t,
-                                                                                    IFlNotifyOperation* o,
-                                                                                    TFlNotifyState s) {
-                                                                return SendToDataStream(h, t, o, s);
-                                                              }});
-  viaConverter->Disconnect();
-  converter.Reset();
-  viaConverter->Connect(floatSource.get());
-  // The new converter's input pin has no upstream type: nothing arrives.
-  EXPECT_EQ(viaConverter->Notify(op.Get()), TFlNotifyResult());
-  EXPECT_EQ(floatSource->UpstreamCalls.load(), 0);
-  RegisterStreamTypeSend(FlStreamID::Float, nullptr);
+  EXPECT_EQ(viaConverter->ConnectionSourcePin(), viaConverter->FormatConverter()->OutputPin());
+  viaConverter->Notify(op.Get());
+  EXPECT_EQ(floatSource->UpstreamCalls.load(), 1);
+  EXPECT_EQ(floatSource->LastUpstream.load(), 5);
 }
+
+struct TDefaultDispatchCase {
+  const char* Name;
+  bool Listed;          // the source lists Real without a submit function
+  bool RegisteredSend;  // Real has the data send function in the registry
+  bool Delivered;
+};
+
+class DefaultDispatcher : public PinsTest, public ::testing::WithParamInterface<TDefaultDispatchCase> {};
+
+TEST_P(DefaultDispatcher, UnassignedSubmitUsesTheRegisteredSendFunction) {
+  const TDefaultDispatchCase& c = GetParam();
+  auto source = MakeSource(&FOwnerA, {});
+  source->StreamType.AddType(c.Listed ? FlStreamID::Real : FlStreamID::Float);
+  EXPECT_EQ(source->GetSubmitFunction(FlStreamID::Real).Assigned(), c.Listed);
+  EXPECT_FALSE(source->GetSubmitFunction(TGUID{}).Assigned());
+  auto sink = CreatePin<TTestSink<IFlTestRealStream, IFlTestFloatStream>>(&FOwnerB);
+  ASSERT_TRUE(sink->Connect(source.get()));
+  if (c.RegisteredSend) RegisterStreamTypeSend(c.Listed ? FlStreamID::Real : FlStreamID::Float, &FlDataSendFunction);
+  Send(*source, 3);
+  RegisterStreamTypeSend(FlStreamID::Real, nullptr);
+  RegisterStreamTypeSend(FlStreamID::Float, nullptr);
+  EXPECT_EQ(sink->Values(), c.Delivered ? std::vector<double>{3} : std::vector<double>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DefaultDispatcher,
+                         ::testing::Values(TDefaultDispatchCase{"WithSendFunction", true, true, true},
+                                           TDefaultDispatchCase{"WithoutSendFunction", true, false, false},
+                                           TDefaultDispatchCase{"OtherTypeWithSend", false, true, true}),
+                         [](const auto& AInfo) { return std::string(AInfo.param.Name); });
 
 TEST_F(PinsTest, UpstreamNotifyDuringAStopOnTheOwnerReturnsEmpty) {
   auto source = MakeSource(&FOwnerA, {FlStreamID::Real});
   auto sink = CreatePin<TRealSink>(&FOwnerB);
-  sink->StreamType.AddType(FlStreamID::Real, TFlSubmit{nullptr, [](void*, IFlStream* h, PDataTypeID t,
-                                                                   IFlNotifyOperation* op, TFlNotifyState s) {
-                                                         return SendToDataStream(h, t, op, s);
-                                                       }});
+  sink->StreamType.AddType(FlStreamID::Real, UpstreamSubmit());
   ASSERT_TRUE(sink->Connect(source.get()));
   Ref<TRealOperation> op = TRealOperation::Create(1);
   locktest::TEvent stopped, done;

@@ -214,6 +214,8 @@ class TTestConverter : public TFlFormatConverter {
     auto output = CreatePin<TFlFormatConverterOutputPin>(this);
     output->StreamType.AddType(AOutID, TFlSubmit::Bind<&TTestConverter::SubmitData>(this));
     auto input = CreatePin<TTestSink<IIn>>(this, Lock());
+    // Upstream operations go on to the source with the input type.
+    input->StreamType.AddType(IIn::IID, TFlSubmit::Bind<&TTestConverter::SubmitData>(this));
     input->OnData = [this](TTestSink<IIn>&, PDataTypeID, IFlNotifyOperation* AOperation, TFlNotifyState AState) {
       if (AState.Contains(nsNewLink)) return TFlNotifyResult();
       ++TConverterCounters::Conversions();
