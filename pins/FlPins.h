@@ -262,7 +262,8 @@ class TFlBasicPin : public TFlPinObject, public virtual IFlStream {
   int32_t ConnectedDispatcherCount() { return GetConnectedDispatcherCount(); }
 
   // -- owner and kind
-  virtual TComponent* GetOwner() { return nullptr; }
+  // The owning component (covariant with the persistent owner).
+  TComponent* GetOwner() override { return nullptr; }
   virtual bool IsOwnerDestroying() { return false; }
   virtual TFlPinType GetPinType() = 0;
   virtual bool IsRealPin() { return false; }
@@ -692,6 +693,7 @@ class TFlSinkPin : public TFlBasicSinkPin {
   TGUID UpStreamID();
   TGUID DownStreamID() { return UpStreamID(); }
   // Links to ASource's source; none disconnects.
+  using TFlBasicSinkPin::Assign;
   void Assign(TFlSinkPin* ASource);
   std::string GetUpStreamLinkName() override;
 
