@@ -454,6 +454,7 @@ TEST_F(PinsTest, WaitingForThePinLockGivesUpTheOwnerLock) {
   auto pin = CreatePin<TRealSink>(&FOwnerB);
   locktest::TEvent pinHeld;
   std::atomic<bool> ownerTaken{false};
+  Ref<IFlLockSection> owner = FOwnerB.Lock->WriteLock();
   std::thread other([&] {
     // Pin lock first, then the owner's: the reverse of the main thread.
     Ref<IFlLockSection> pinHold = pin->WriteLock();
@@ -461,7 +462,6 @@ TEST_F(PinsTest, WaitingForThePinLockGivesUpTheOwnerLock) {
     Ref<IFlLockSection> ownerHold = FOwnerB.Lock->WriteLock();
     ownerTaken = true;
   });
-  Ref<IFlLockSection> owner = FOwnerB.Lock->WriteLock();
   EXPECT_TRUE(pinHeld.Wait());
   Ref<IFlLockSection> section = pin->WriteLock();
   auto* write = dynamic_cast<TFlSimpleWriteLockSection*>(section.Get());
