@@ -876,12 +876,11 @@ void TFlSourcePin::RemoveLink(TFlBasicPin* APin, bool APlaceholder) {
     Ref<IFlLockSection> write = WriteLock();
     TFlCriticalSectionGuard hold(FIntLockSection);
     if (FInDisconnect) return;
-    // Placeholder: with APlaceholder and the owner alive, a placeholder sink
-    // keeps this link until the sink is loaded again.
-    (void)APlaceholder;
     if (!RemoveEntryOf(APin, dropped)) return;
     inside = EnterPin(APin);
   }
+  // A placeholder sink keeps this link until the sink is loaded again.
+  if (APlaceholder && inside && !IsOwnerDestroying()) LeavePlaceholderFor(APin);
   RaisePinChanged(this);
   if (inside) APin->LinkRemoved(this);
 }
@@ -1343,10 +1342,8 @@ void TFlSinkPin::DetachLinks() { DropSource(false); }
 
 void TFlSinkPin::RemoveLink(TFlBasicPin* APin, bool APlaceholder) {
   Ref<IFlLockSection> write = WriteLock();
-  // Placeholder: with APlaceholder and the owner alive, a placeholder source
-  // keeps this link until the source is loaded again.
-  (void)APlaceholder;
-  ForgetSource(APin);
+  // A placeholder source keeps this link until the source is loaded again.
+  if (ForgetSource(APin) && APlaceholder && !IsOwnerDestroying()) LeavePlaceholderFor(APin);
 }
 
 TFlNotifyResult TFlSinkPin::Notify(IFlNotifyOperation* AOperation) {

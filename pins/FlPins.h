@@ -278,6 +278,11 @@ class TFlBasicPin : public TFlPinObject, public virtual IFlStream {
   virtual void AddLink(TFlBasicPin* APin, TFlBasicPin* ANotifyAfterPin);
   // A partner dropped its link to this pin.
   virtual void LinkRemoved(TFlBasicPin* APin);
+  // Placeholder: the link to APartner is being removed because APartner's
+  // form goes away at design time; a placeholder pin standing for APartner
+  // is to keep the link until that pin is loaded again. Base: nothing (the
+  // placeholder pins come with the storing of links).
+  virtual void LeavePlaceholderFor(TFlBasicPin* /*APartner*/) {}
   // Can this pin link to APin; AConverter receives an existing converter to
   // go through. Base: no (placeholders answer by asking back).
   virtual bool CanConnectEx(TFlBasicPin* APin, Ref<TFlFormatConverter>& AConverter, bool AUseConverters);

@@ -695,6 +695,41 @@ TEST_F(PinsTest, UpstreamNotifyDuringAStopOnTheOwnerReturnsEmpty) {
   EXPECT_EQ(source->UpstreamCalls.load(), 1);
 }
 
+// A source that records where it would leave a placeholder.
+class TPlaceholderSource : public TTestSource {
+ public:
+  using TTestSource::TTestSource;
+  void LeavePlaceholderFor(TFlBasicPin* APartner) override { Placeholders.push_back(APartner); }
+  std::vector<TFlBasicPin*> Placeholders;
+};
+
+// A component of a form that owns its sink pin.
+class TSinkComponent : public TTestComponent {
+ public:
+  using TTestComponent::TTestComponent;
+  TFlPinPtr<TRealSink> Input = CreatePin<TRealSink>(this);
+};
+
+TEST_F(PinsTest, DesignTimeSinkGoingWithItsFormAsksTheSourceForAPlaceholder) {
+  FOwnerA.SetDesigning(true);
+  auto source = CreatePin<TPlaceholderSource>(&FOwnerA, std::initializer_list<TGUID>{FlStreamID::Real}, 0);
+  TFlBasicPin* sink = nullptr;
+  {
+    auto* form = new TTestForm(nullptr, "Form1");
+    auto* component = CreateComponent<TSinkComponent>(form, "Display");
+    form->SetDesigning(true);
+    sink = component->Input.get();
+    ASSERT_TRUE(component->Input->Connect(source.get()));
+    component->Input->Disconnect();  // an ordinary unlink leaves none
+    EXPECT_TRUE(source->Placeholders.empty());
+    ASSERT_TRUE(component->Input->Connect(source.get()));
+    delete form;
+  }
+  EXPECT_EQ(source->Placeholders, std::vector<TFlBasicPin*>{sink});
+  EXPECT_EQ(source->SinkCount(), 0);
+  FOwnerA.SetDesigning(false);
+}
+
 // ---------------------------------------------------------------------------
 // Registries and events
 
