@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <new>
 
 namespace {
 
@@ -88,20 +89,34 @@ Ref<IFlDestroyLockSection> EnterPin(TFlBasicPin* APin) {
   return APin->DestroyLockIntf()->Lock();
 }
 
-// The copies of one send: inline for the usual few sinks.
+// The copies of one send: inline for the usual few sinks, and only as many
+// constructed as there are sinks.
 class TNotifyCopies {
  public:
   explicit TNotifyCopies(size_t ACount) : FCount(ACount) {
-    if (ACount > FInline.size()) FHeap.resize(ACount);
+    if (ACount > InlineCount) {
+      FHeap.resize(ACount);
+      FData = FHeap.data();
+    } else {
+      FData = reinterpret_cast<TFlNotifyPinEntry*>(FInline);
+      for (size_t i = 0; i < ACount; ++i) new (FData + i) TFlNotifyPinEntry();
+    }
   }
+  ~TNotifyCopies() {
+    if (FCount <= InlineCount)
+      for (size_t i = FCount; i-- > 0;) FData[i].~TFlNotifyPinEntry();
+  }
+  TNotifyCopies(const TNotifyCopies&) = delete;
+  TNotifyCopies& operator=(const TNotifyCopies&) = delete;
+
   size_t Count() const { return FCount; }
-  TFlNotifyPinEntry& operator[](size_t AIndex) {
-    return FCount > FInline.size() ? FHeap[AIndex] : FInline[AIndex];
-  }
+  TFlNotifyPinEntry& operator[](size_t AIndex) { return FData[AIndex]; }
 
  private:
+  static constexpr size_t InlineCount = 4;
   size_t FCount;
-  std::array<TFlNotifyPinEntry, 4> FInline;
+  TFlNotifyPinEntry* FData = nullptr;
+  alignas(TFlNotifyPinEntry) unsigned char FInline[InlineCount * sizeof(TFlNotifyPinEntry)];
   std::vector<TFlNotifyPinEntry> FHeap;
 };
 
