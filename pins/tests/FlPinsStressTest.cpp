@@ -17,7 +17,7 @@ namespace {
 constexpr int32_t Senders = 2;
 constexpr int32_t Linkers = 2;
 constexpr int32_t SinksPerLinker = 2;
-constexpr int32_t Rounds = 80;            // link-unlink rounds per linker
+constexpr int32_t Rounds = 200;           // link-unlink rounds per linker
 constexpr uint32_t MaxValues = 2000000;  // senders stop here at the latest
 
 // What one link of a sink promised: every index of each sender in
