@@ -714,7 +714,8 @@ void Scale(double* x, int64_t n, double f) noexcept {
 
 }  // namespace
 
-// The specification: one layout for both kinds, told apart by the kind.
+// The transform set-up behind IppsFFTSpec_C_64fc and IppsFFTSpec_R_64f: one
+// layout for both kinds, told apart by the kind.
 struct TFFTSpecBody {
   int32_t Kind;      // 7 complex, 9 real, 0 freed
   int32_t Order;
