@@ -538,28 +538,34 @@ std::vector<TFlBasicSinkPin*> TFlSinkPinList::Items() {
   return FList;
 }
 
+namespace {
+// Enters or removes a source pin in one of a sink pin's dependant lists,
+// under that sink's link section.
+void EnterDependant(TFlCriticalSection& ASection, std::vector<TFlSourcePin*>& AList, TFlSourcePin* ASource) {
+  TFlCriticalSectionGuard hold(ASection);
+  AList.push_back(ASource);
+}
+void RemoveDependant(TFlCriticalSection& ASection, std::vector<TFlSourcePin*>& AList, TFlSourcePin* ASource) {
+  TFlCriticalSectionGuard hold(ASection);
+  auto it = std::find(AList.begin(), AList.end(), ASource);
+  if (it != AList.end()) AList.erase(it);
+}
+}  // namespace
+
 void TFlFunctionSinkPinList::Registered(TFlBasicSinkPin* APin) {
-  TFlCriticalSectionGuard hold(APin->LinkSection());
-  APin->FFunctionDependants.push_back(FOwner);
+  EnterDependant(APin->LinkSection(), APin->FFunctionDependants, FOwner);
 }
 
 void TFlFunctionSinkPinList::Unregistered(TFlBasicSinkPin* APin) {
-  TFlCriticalSectionGuard hold(APin->LinkSection());
-  auto& list = APin->FFunctionDependants;
-  auto it = std::find(list.begin(), list.end(), FOwner);
-  if (it != list.end()) list.erase(it);
+  RemoveDependant(APin->LinkSection(), APin->FFunctionDependants, FOwner);
 }
 
 void TFlDataTypeSinkPinList::Registered(TFlBasicSinkPin* APin) {
-  TFlCriticalSectionGuard hold(APin->LinkSection());
-  APin->FDataTypeDependants.push_back(FOwner);
+  EnterDependant(APin->LinkSection(), APin->FDataTypeDependants, FOwner);
 }
 
 void TFlDataTypeSinkPinList::Unregistered(TFlBasicSinkPin* APin) {
-  TFlCriticalSectionGuard hold(APin->LinkSection());
-  auto& list = APin->FDataTypeDependants;
-  auto it = std::find(list.begin(), list.end(), FOwner);
-  if (it != list.end()) list.erase(it);
+  RemoveDependant(APin->LinkSection(), APin->FDataTypeDependants, FOwner);
 }
 
 // ---------------------------------------------------------------------------
