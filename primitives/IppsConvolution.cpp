@@ -44,12 +44,8 @@ IppStatus ConvOneTransform(const double* u, int64_t lu, const double* v, int64_t
   const int64_t N = fft.Length();
   IppsFFT::TReals A(N + 2), B(N + 2);
   if (A.Get() == nullptr || B.Get() == nullptr) return ippStsMemAllocErr;
-  std::fill(A.Get(), A.Get() + N + 2, 0.0);
-  std::fill(B.Get(), B.Get() + N + 2, 0.0);
-  std::memcpy(A.Get(), u, sizeof(double) * static_cast<size_t>(lu));
-  std::memcpy(B.Get(), v, sizeof(double) * static_cast<size_t>(lv));
-  fft.Forward(A.Get(), A.Get());
-  fft.Forward(B.Get(), B.Get());
+  fft.PaddedForward(u, lu, 0, A.Get());
+  fft.PaddedForward(v, lv, 0, B.Get());
   IppsFFT::MulSpectrum(B.Complex(), A.Complex(), N / 2 + 1);
   fft.Inverse(A.Get(), A.Get());
   std::memcpy(out, A.Get(), sizeof(double) * static_cast<size_t>(Lout));
@@ -68,9 +64,7 @@ IppStatus ConvOverlapSave(const double* u, int64_t lu, const double* v, int64_t 
   const int64_t N = fft.Length(), S = N - lv + 1;
   IppsFFT::TReals V(N + 2), B(N + 2);
   if (V.Get() == nullptr || B.Get() == nullptr) return ippStsMemAllocErr;
-  std::fill(V.Get(), V.Get() + N + 2, 0.0);
-  std::memcpy(V.Get(), v, sizeof(double) * static_cast<size_t>(lv));
-  fft.Forward(V.Get(), V.Get());
+  fft.PaddedForward(v, lv, 0, V.Get());
   double* b = B.Get();
   for (int64_t o = 0; o < Lout; o += S) {
     const int64_t start = o - (lv - 1);

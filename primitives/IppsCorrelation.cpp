@@ -198,12 +198,8 @@ IppStatus CrossCorrFFT(const double* a, int len1, const double* b, int len2, dou
   const int64_t N = fft.Length();
   IppsFFT::TReals A(N + 2), B(N + 2);
   if (A.Get() == nullptr || B.Get() == nullptr) return ippStsMemAllocErr;
-  std::fill(A.Get(), A.Get() + N + 2, 0.0);
-  std::fill(B.Get(), B.Get() + N + 2, 0.0);
-  std::memcpy(A.Get(), a, sizeof(double) * static_cast<size_t>(len1));
-  std::memcpy(B.Get() + len1 - 1, b, sizeof(double) * static_cast<size_t>(len2));
-  fft.Forward(A.Get(), A.Get());
-  fft.Forward(B.Get(), B.Get());
+  fft.PaddedForward(a, len1, 0, A.Get());
+  fft.PaddedForward(b, len2, len1 - 1, B.Get());
   IppsFFT::MulConjSpectrum(B.Complex(), A.Complex(), N / 2 + 1);
   fft.Inverse(A.Get(), A.Get());
   std::memcpy(dst, A.Get() + ALag0 + len1 - 1, sizeof(double) * static_cast<size_t>(ACount));

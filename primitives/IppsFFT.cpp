@@ -20,6 +20,7 @@
 // samples read as pairs and splits the result with the table W[k] = W_N^k.
 #include "primitives/IppsFFT.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -905,6 +906,12 @@ IppStatus TRealTransform::Init(int order) noexcept {
 
 void TRealTransform::Forward(const double* pSrc, double* pCcs) const noexcept {
   IppInternal::ippsFFTFwd_RToCCS_64f(pSrc, pCcs, FSpec, FWork);
+}
+
+void TRealTransform::PaddedForward(const double* AData, int64_t ACount, int64_t AAt, double* ASpectrum) const noexcept {
+  std::fill(ASpectrum, ASpectrum + Length() + 2, 0.0);
+  std::memcpy(ASpectrum + AAt, AData, sizeof(double) * static_cast<size_t>(ACount));
+  Forward(ASpectrum, ASpectrum);
 }
 
 void TRealTransform::Inverse(const double* pCcs, double* pDst) const noexcept {

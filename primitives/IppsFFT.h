@@ -34,6 +34,9 @@ class TRealTransform {
   int64_t Length() const noexcept { return int64_t{1} << FOrder; }
   void Forward(const double* pSrc, double* pCcs) const noexcept;
   void Inverse(const double* pCcs, double* pDst) const noexcept;
+  // The spectrum of ACount doubles from AData placed at AAt in otherwise
+  // zero Length() items, into ASpectrum's Length() + 2 doubles.
+  void PaddedForward(const double* AData, int64_t ACount, int64_t AAt, double* ASpectrum) const noexcept;
 
  private:
   IppsFFTSpec_R_64f* FSpec = nullptr;
