@@ -206,12 +206,13 @@ class TNrRadialBasisFunctionNetwork : public TCmComponent {
   // Influence field of a neuron made for a sample that no neuron covers, and
   // the starting value of the search for the smallest conflicting distance.
   // The two limits are written through the lock's Real setter, without an
-  // update function and without a range check.
+  // update function and without a range check. NaN, with which no distance
+  // would ever be covered or compared, raises ERangeError naming the limit.
   Real GetMaxInfluenceField() const { return FMaxInfluenceField; }
-  void SetMaxInfluenceField(Real AValue) { FLock->Setter(FMaxInfluenceField, AValue, {}); }
+  void SetMaxInfluenceField(Real AValue);
   // Lower limit of the field of a neuron made after a conflict.
   Real GetMinInfluenceField() const { return FMinInfluenceField; }
-  void SetMinInfluenceField(Real AValue) { FLock->Setter(FMinInfluenceField, AValue, {}); }
+  void SetMinInfluenceField(Real AValue);
 
   TNrRadialBasisFunctionBackground* GetBackground() const { return FBackground.get(); }
   // Copies the settings of AValue into the owned background object.

@@ -36,12 +36,26 @@ const TTypeInfo& TypeInfoFontStyles() {
 
 const TClassInfo& TDesignSize::StaticClass() {
   static const TClassInfo info = TClassBuilder<TDesignSize>("TDesignSize", &TPersistent::StaticClass())
-                                     .Integer("Width", &TDesignSize::GetWidth, &TDesignSize::SetWidth)
+                                     .Integer("Width", &TDesignSize::GetStoredWidth, &TDesignSize::SetWidth)
                                      .Default(0)
-                                     .Integer("Height", &TDesignSize::GetHeight, &TDesignSize::SetHeight)
+                                     .Integer("Height", &TDesignSize::GetStoredHeight, &TDesignSize::SetHeight)
                                      .Default(0)
                                      .Build();
   return info;
+}
+
+bool TDesignSize::FollowsClientSize() const {
+  const auto* form = dynamic_cast<const TForm*>(FOwner);
+  return form != nullptr && !form->HasState(TComponentStateFlag::csLoading) && form->GetClientWidth() > 0 &&
+         form->GetClientHeight() > 0;
+}
+
+int32_t TDesignSize::GetStoredWidth() const {
+  return FollowsClientSize() ? static_cast<const TForm*>(FOwner)->GetClientWidth() : FWidth;
+}
+
+int32_t TDesignSize::GetStoredHeight() const {
+  return FollowsClientSize() ? static_cast<const TForm*>(FOwner)->GetClientHeight() : FHeight;
 }
 
 const TClassInfo& TFont::StaticClass() {
