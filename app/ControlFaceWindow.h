@@ -17,7 +17,7 @@ class TListView;
 class TLabel;
 class TButton;
 
-class TControlFaceWindow : public IFaceWindowOperations {
+class TControlFaceWindow final : public IFaceWindowOperations {
  public:
   // The operations over AForm's controls; AForm owns this object.
   explicit TControlFaceWindow(TForm1& AForm) : FForm(AForm) {}
