@@ -46,8 +46,8 @@ const TClassInfo& TDesignSize::StaticClass() {
 
 bool TDesignSize::FollowsClientSize() const {
   const auto* form = dynamic_cast<const TForm*>(FOwner);
-  return form != nullptr && !form->HasState(TComponentStateFlag::csLoading) && form->GetClientWidth() > 0 &&
-         form->GetClientHeight() > 0;
+  // Also a client size of 0: the controls were placed against it.
+  return form != nullptr && !form->HasState(TComponentStateFlag::csLoading);
 }
 
 int32_t TDesignSize::GetStoredWidth() const {

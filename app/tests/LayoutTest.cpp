@@ -212,40 +212,52 @@ TEST(StoredLayout, ControlsFollowTheClientArea) {
 
 // A layout stored at a design size other than its client size moves its
 // anchored controls once, when it is loaded; stored again it keeps them
-// there, so a second load leaves every control where the first put it.
+// there, so a second load leaves every control where the first put it. Also
+// when the stored client width is below 0 (taken as 0).
 TEST(StoredLayout, StoringAndLoadingAgainKeepsEveryControlWhereItIs) {
   TForm1::RegisterClasses();
-  TMemoryStream layout;
-  TextLayoutToBinary(
-      "object Form1: TForm\n"
-      "  ClientHeight = 500\n  ClientWidth = 700\n"
-      "  DesignSize.Width = 649\n  DesignSize.Height = 423\n"
-      "  object B: TButton\n    Left = 8\n    Top = 371\n    Width = 75\n    Height = 25\n"
-      "    Anchors = [akLeft, akBottom]\n  end\n"
-      "  object L: TListView\n    Left = 8\n    Top = 22\n    Width = 305\n    Height = 343\n"
-      "    Anchors = [akLeft, akTop, akRight, akBottom]\n  end\n"
-      "end\n",
-      layout, "moved.layout");
   struct TGeometry {
     int32_t Left, Top, Width, Height;
     bool operator==(const TGeometry&) const = default;
+  };
+  const struct {
+    const char* ClientWidth;
+    TGeometry Button, List;
+  } rows[] = {
+      {"700", {8, 448, 75, 25}, {8, 22, 356, 420}},
+      {"-2423", {8, 448, 75, 25}, {8, 22, 0, 420}},
   };
   const auto geometry = [](TForm& AForm, const char* AName) {
     auto* c = dynamic_cast<TControl*>(AForm.FindComponent(AName));
     EXPECT_NE(c, nullptr) << AName;
     return c == nullptr ? TGeometry{} : TGeometry{c->GetLeft(), c->GetTop(), c->GetWidth(), c->GetHeight()};
   };
-  std::vector<uint8_t> stored = layout.Data();
-  for (int load = 1; load <= 3; ++load) {
-    std::unique_ptr<TForm> form(CreateComponent<TForm>(nullptr));
-    TMemoryStream in(stored);
-    ReadComponentFromStream(in, form.get());
-    EXPECT_TRUE(geometry(*form, "B") == (TGeometry{8, 448, 75, 25})) << "load " << load;
-    EXPECT_TRUE(geometry(*form, "L") == (TGeometry{8, 22, 356, 420})) << "load " << load;
-    TMemoryStream out;
-    WriteComponentToStream(out, form.get());
-    if (load > 1) EXPECT_EQ(out.Data(), stored) << "stored again after load " << load;
-    stored = out.Data();
+  for (const auto& row : rows) {
+    TMemoryStream layout;
+    TextLayoutToBinary(std::string("object Form1: TForm\n"
+                                   "  ClientHeight = 500\n  ClientWidth = ") +
+                           row.ClientWidth +
+                           "\n  DesignSize.Width = 649\n  DesignSize.Height = 423\n"
+                           "  object B: TButton\n    Left = 8\n    Top = 371\n    Width = 75\n    Height = 25\n"
+                           "    Anchors = [akLeft, akBottom]\n  end\n"
+                           "  object L: TListView\n    Left = 8\n    Top = 22\n    Width = 305\n    Height = 343\n"
+                           "    Anchors = [akLeft, akTop, akRight, akBottom]\n  end\n"
+                           "end\n",
+                       layout, "moved.layout");
+    std::vector<uint8_t> stored = layout.Data();
+    for (int load = 1; load <= 3; ++load) {
+      std::unique_ptr<TForm> form(CreateComponent<TForm>(nullptr));
+      TMemoryStream in(stored);
+      ReadComponentFromStream(in, form.get());
+      EXPECT_TRUE(geometry(*form, "B") == row.Button) << row.ClientWidth << ", load " << load;
+      EXPECT_TRUE(geometry(*form, "L") == row.List) << row.ClientWidth << ", load " << load;
+      TMemoryStream out;
+      WriteComponentToStream(out, form.get());
+      if (load > 1) {
+        EXPECT_EQ(out.Data(), stored) << row.ClientWidth << ", stored again after load " << load;
+      }
+      stored = out.Data();
+    }
   }
 }
 
