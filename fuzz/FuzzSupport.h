@@ -74,5 +74,16 @@ inline void FuzzCheckRoundTrip(TComponent* ARead, TComponent* AFresh = nullptr) 
     FuzzMismatch("what was stored does not load");
   }
   TComponent* again = AFresh != nullptr ? AFresh : made.get();
-  if (FuzzStore(again) != first) FuzzMismatch("stored, loaded and stored again, the bytes differ");
+  const std::vector<uint8_t> second = FuzzStore(again);
+  if (second == first) return;
+  size_t at = 0;
+  while (at < first.size() && at < second.size() && first[at] == second[at]) ++at;
+  std::fprintf(stderr, "stored first %zu bytes, then %zu; they differ from offset %zu:\n", first.size(), second.size(),
+               at);
+  for (const std::vector<uint8_t>* bytes : {&first, &second}) {
+    for (size_t i = at < 16 ? 0 : at - 16; i < bytes->size() && i < at + 32; ++i)
+      std::fprintf(stderr, (*bytes)[i] >= 0x20 && (*bytes)[i] < 0x7F ? " %c" : " %02X", (*bytes)[i]);
+    std::fprintf(stderr, "\n");
+  }
+  FuzzMismatch("stored, loaded and stored again, the bytes differ");
 }
