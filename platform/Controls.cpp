@@ -447,6 +447,12 @@ void TForm::SetClientSize(int32_t AWidth, int32_t AHeight) {
   if (FPeer != nullptr) FPeer->Changed(TPeerChange::pcBounds, -1);
 }
 
+void TForm::Loaded() {
+  TComponent::Loaded();
+  for (TControl* c : Controls())
+    if (!c->HasState(TComponentStateFlag::csLoading)) c->ParentResized(FClientWidth, FClientHeight);
+}
+
 std::vector<TControl*> TForm::Controls() const {
   std::vector<TControl*> controls;
   for (int32_t i = 0; i < ComponentCount(); ++i)

@@ -406,6 +406,11 @@ class TForm : public TComponent {
   TControlPeer* Peer() const { return FPeer; }
   void SetPeer(TControlPeer* APeer) { FPeer = APeer; }
 
+  // The controls that the read did not load (a layout read into an existing
+  // form need not hold them all) follow a client size the read changed; the
+  // others do so in their own Loaded.
+  void Loaded() override;
+
  private:
   int32_t FLeft = 0, FTop = 0;
   std::string FCaption;

@@ -261,6 +261,33 @@ TEST(StoredLayout, StoringAndLoadingAgainKeepsEveryControlWhereItIs) {
   }
 }
 
+// A layout read into the existing window that changes only its client size:
+// the controls it does not hold follow the new size as well, and the window
+// stored and loaded anew stands the same.
+TEST(StoredLayout, ControlsNotInALayoutReadIntoTheWindowFollowItsNewClientSize) {
+  std::unique_ptr<TForm1> form = Load();
+  TMemoryStream layout;
+  TextLayoutToBinary("object Form1: TForm1\n  ClientHeight = 500\n  ClientWidth = 700\nend\n", layout, "size.layout");
+  layout.SetPosition(0);
+  ReadComponentFromStream(layout, form.get());
+  EXPECT_EQ(form->TrainButton->GetTop(), 371 + 77);
+  EXPECT_EQ(form->ListView1->GetHeight(), 343 + 77);
+  EXPECT_EQ(form->ProgressBar1->GetTop(), 500 - 17);
+  EXPECT_EQ(form->ProgressBar1->GetWidth(), 700);
+  TMemoryStream stored;
+  WriteComponentToStream(stored, form.get());
+  stored.SetPosition(0);
+  std::unique_ptr<TForm1> again(TForm1::CreateFromStream(stored));
+  for (TControl* c : form->Controls()) {
+    auto* other = dynamic_cast<TControl*>(again->FindComponent(c->GetName()));
+    ASSERT_NE(other, nullptr) << c->GetName();
+    EXPECT_EQ(other->GetTop(), c->GetTop()) << c->GetName();
+    EXPECT_EQ(other->GetLeft(), c->GetLeft()) << c->GetName();
+    EXPECT_EQ(other->GetWidth(), c->GetWidth()) << c->GetName();
+    EXPECT_EQ(other->GetHeight(), c->GetHeight()) << c->GetName();
+  }
+}
+
 // A window that raises in its Loaded (here: a stored TForm1 with no
 // properties and no controls, 14 bytes) is freed again by the reader; under
 // AddressSanitizer a leak would show.
