@@ -68,6 +68,8 @@ class TPgmHeaderReader {
 TGreyPicture ReadPgm(const std::vector<uint8_t>& AData, const std::string& AName) {
   if (AData.size() < 2 || AData[0] != 'P' || AData[1] != '5')
     Invalid(AName, "not a binary PGM file (no \"P5\" signature at offset 0)");
+  if (AData.size() > 2 && !IsSpace(AData[2]) && AData[2] != '#')
+    Invalid(AName, Format("the \"P5\" signature is followed by byte 0x%02X instead of whitespace", unsigned(AData[2])));
   TPgmHeaderReader header(AData, AName);
   const uint32_t width = header.Number("width");
   const uint32_t height = header.Number("height");
@@ -82,6 +84,9 @@ TGreyPicture ReadPgm(const std::vector<uint8_t>& AData, const std::string& AName
   const size_t available = AData.size() - dataStart;
   if (available < count)
     Invalid(AName, Format("pixel data truncated: %zu of %zu bytes at offset %zu", available, count, dataStart));
+  if (available > count)
+    Invalid(AName, Format("extra data after the %zu bytes of pixel data: %zu more at offset %zu", count,
+                          available - count, dataStart + count));
 
   TGreyPicture picture;
   picture.Width = static_cast<int32_t>(width);

@@ -28,9 +28,10 @@ struct TGreyPicture {
   std::vector<uint8_t> Pixels;  // Width x Height bytes, top row first
 };
 
-// Reads a binary PGM (P5) with a maxval of 1 to 255: header tokens separated
-// by whitespace with "#" comments running to the end of the line, a single
-// whitespace byte after the maxval, then exactly Width x Height bytes. Levels
+// Reads a binary PGM (P5) with a maxval of 1 to 255: the magic and the header
+// numbers each followed by whitespace ("#" comments run to the end of the
+// line), a single whitespace byte after the maxval, then exactly Width x
+// Height bytes, which end the file (more bytes are refused as well). Levels
 // of a maxval below 255 are scaled to 0..255 (rounded to nearest). Every
 // deviation raises EInvalidPgm naming AName, the problem and its offset.
 TGreyPicture ReadPgm(const std::vector<uint8_t>& AData, const std::string& AName);

@@ -324,6 +324,24 @@ void TNrRadialBasisFunctionNetwork::SetOnResult(const TNrRadialBasisFunctionResu
   FOnResult = AValue;
 }
 
+namespace {
+
+void CheckInfluenceField(const char* AName, Real AValue) {
+  if (std::isnan(AValue)) throw ERangeError(Format("%s must be a number, not NaN", AName));
+}
+
+}  // namespace
+
+void TNrRadialBasisFunctionNetwork::SetMaxInfluenceField(Real AValue) {
+  CheckInfluenceField("MaxInfluenceField", AValue);
+  FLock->Setter(FMaxInfluenceField, AValue, {});
+}
+
+void TNrRadialBasisFunctionNetwork::SetMinInfluenceField(Real AValue) {
+  CheckInfluenceField("MinInfluenceField", AValue);
+  FLock->Setter(FMinInfluenceField, AValue, {});
+}
+
 void TNrRadialBasisFunctionNetwork::Clear() { FNeurons->Clear(); }
 
 void TNrRadialBasisFunctionNetwork::AddNeuron(const Ref<IBfRealBuffer>& AValues, Real ACategory,

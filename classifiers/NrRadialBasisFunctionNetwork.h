@@ -274,12 +274,14 @@ class TNrRadialBasisFunctionNetwork : public TCmComponent {
   // the starting value of the search for the smallest conflicting distance.
   // The two limits are written through the lock's Real setter, without an
   // update function and without a range check; they are read under the
-  // read section, so another thread's write is never seen half done.
+  // read section, so another thread's write is never seen half done. NaN,
+  // with which no distance would ever be covered or compared, raises
+  // ERangeError naming the limit.
   Real GetMaxInfluenceField() const { return FLock->Getter(FMaxInfluenceField); }
-  void SetMaxInfluenceField(Real AValue) { FLock->Setter(FMaxInfluenceField, AValue, {}); }
+  void SetMaxInfluenceField(Real AValue);
   // Lower limit of the field of a neuron made after a conflict.
   Real GetMinInfluenceField() const { return FLock->Getter(FMinInfluenceField); }
-  void SetMinInfluenceField(Real AValue) { FLock->Setter(FMinInfluenceField, AValue, {}); }
+  void SetMinInfluenceField(Real AValue);
 
   TNrRadialBasisFunctionBackground* GetBackground() const { return FBackground.get(); }
   // Copies the settings of AValue into the owned background object.

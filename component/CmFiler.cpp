@@ -568,12 +568,43 @@ double TReader::ReadFloat() {
   return static_cast<double>(v);
 }
 
-float TReader::ReadSingle() {
+double TReader::ReadAnyReal(const char* AWhat) {
   const int64_t pos = FStream.GetPosition();
   const TValueType t = ReadValue();
-  if (t == TValueType::vaSingle) return std::bit_cast<float>(ReadUInt32());
+  switch (t) {
+    case TValueType::vaExtended: {
+      TExtended80 e;
+      ReadBytes(e.data(), 10);
+      const double v = ExtendedToDouble(e);
+      // Only an infinity or a NaN has the exponent of all ones; a number
+      // beyond the double range does not fit any property read here.
+      const bool special = (e[9] & 0x7F) == 0x7F && e[8] == 0xFF;
+      if (std::isinf(v) && !special) PropValueError(pos, Format("the extended real is beyond the range of %s", AWhat));
+      return v;
+    }
+    case TValueType::vaDouble:
+    case TValueType::vaDate: {
+      uint8_t b[8];
+      ReadBytes(b, 8);
+      uint64_t u = 0;
+      for (int i = 7; i >= 0; --i) u = (u << 8) | b[i];
+      return std::bit_cast<double>(u);
+    }
+    case TValueType::vaSingle: return static_cast<double>(std::bit_cast<float>(ReadUInt32()));
+    default: break;
+  }
   int64_t v = 0;
-  if (!ReadInt64Payload(t, v)) PropValueError(pos, Format("tag %u is no single", unsigned(t)));
+  if (!ReadInt64Payload(t, v)) PropValueError(pos, Format("tag %u is no %s", unsigned(t), AWhat));
+  return static_cast<double>(v);
+}
+
+float TReader::ReadSingle() {
+  const int64_t pos = FStream.GetPosition();
+  const double v = ReadAnyReal("single");
+  // Rounded to the nearest single; a finite value beyond the single range
+  // has none.
+  if (std::isfinite(v) && std::fabs(v) > static_cast<double>(std::numeric_limits<float>::max()))
+    PropValueError(pos, Format("%g is beyond the range of a single", v));
   return static_cast<float>(v);
 }
 
@@ -581,30 +612,24 @@ double TReader::ReadDouble() { return ReadFloat(); }
 
 double TReader::ReadCurrency() {
   const int64_t pos = FStream.GetPosition();
-  const TValueType t = ReadValue();
-  int64_t v = 0;
-  if (t == TValueType::vaCurrency) {
+  if (NextValue() == TValueType::vaCurrency) {
+    ReadValue();
     uint8_t b[8];
     ReadBytes(b, 8);
     uint64_t u = 0;
     for (int i = 7; i >= 0; --i) u = (u << 8) | b[i];
     return static_cast<double>(static_cast<int64_t>(u)) / 10000.0;
   }
-  if (!ReadInt64Payload(t, v)) PropValueError(pos, Format("tag %u is no currency", unsigned(t)));
-  return static_cast<double>(v);
+  // Any other number is rounded to the currency's 1/10000 (halves to even)
+  // and must fit its 64-bit count of those.
+  const double v = ReadAnyReal("currency");
+  const double scaled = std::nearbyint(v * 10000.0);
+  constexpr double cLimit = 9223372036854775808.0;  // 2^63
+  if (!(scaled >= -cLimit && scaled < cLimit)) PropValueError(pos, Format("%g does not fit a currency", v));
+  return static_cast<double>(static_cast<int64_t>(scaled)) / 10000.0;
 }
 
-double TReader::ReadDate() {
-  if (NextValue() == TValueType::vaDate) {
-    ReadValue();
-    uint8_t b[8];
-    ReadBytes(b, 8);
-    uint64_t u = 0;
-    for (int i = 7; i >= 0; --i) u = (u << 8) | b[i];
-    return std::bit_cast<double>(u);
-  }
-  return ReadFloat();
-}
+double TReader::ReadDate() { return ReadAnyReal("date"); }
 
 bool TReader::ReadBoolean() {
   const int64_t pos = FStream.GetPosition();
@@ -843,18 +868,28 @@ void TReader::ReadPropValue(TPersistent* AInstance, const TPropInfo& AProp, int6
   const auto needWrite = [&] {
     if (!AProp.CanWrite()) PropValueError(AOffset, "the property is read-only");
   };
+  // A value the property's setter refuses is bad data of the stream.
+  const auto apply = [&](const auto& ASet) {
+    try {
+      ASet();
+    } catch (const EReadError&) {
+      throw;
+    } catch (const Exception& e) {
+      PropValueError(AOffset, e.Message());
+    }
+  };
   switch (type.Kind) {
     case TTypeKind::tkInteger: {
       const int32_t v = ReadInteger();
       needWrite();
       // Unsigned 32-bit values come back from their bit pattern.
-      AProp.SetOrd(AInstance, type.OrdType == TOrdType::otULong ? int64_t(uint32_t(v)) : int64_t(v));
+      apply([&] { AProp.SetOrd(AInstance, type.OrdType == TOrdType::otULong ? int64_t(uint32_t(v)) : int64_t(v)); });
       return;
     }
     case TTypeKind::tkInt64: {
       const int64_t v = ReadInt64();
       needWrite();
-      AProp.SetOrd(AInstance, v);
+      apply([&] { AProp.SetOrd(AInstance, v); });
       return;
     }
     case TTypeKind::tkEnumeration: {
@@ -862,7 +897,7 @@ void TReader::ReadPropValue(TPersistent* AInstance, const TPropInfo& AProp, int6
       const int v = type.IndexOfName(ident);
       if (v < 0) PropValueError(AOffset, Format("%s has no value \"%s\"", type.Name.c_str(), ident.c_str()));
       needWrite();
-      AProp.SetOrd(AInstance, v);
+      apply([&] { AProp.SetOrd(AInstance, v); });
       return;
     }
     case TTypeKind::tkSet: {
@@ -873,7 +908,7 @@ void TReader::ReadPropValue(TPersistent* AInstance, const TPropInfo& AProp, int6
         bits |= int64_t(1) << v;
       }
       needWrite();
-      AProp.SetOrd(AInstance, bits);
+      apply([&] { AProp.SetOrd(AInstance, bits); });
       return;
     }
     case TTypeKind::tkFloat: {
@@ -887,13 +922,13 @@ void TReader::ReadPropValue(TPersistent* AInstance, const TPropInfo& AProp, int6
       else
         v = ReadFloat();
       needWrite();
-      AProp.SetFloat(AInstance, v);
+      apply([&] { AProp.SetFloat(AInstance, v); });
       return;
     }
     case TTypeKind::tkString: {
       const std::string v = ReadString();
       needWrite();
-      AProp.SetStr(AInstance, v);
+      apply([&] { AProp.SetStr(AInstance, v); });
       return;
     }
     case TTypeKind::tkClass: {
@@ -1010,25 +1045,13 @@ TComponent* TReader::ReadComponent(TComponent* AOwner) {
   c->SetLoading(true);
   c->SetReading(true);
   FLoaded.push_back(c);
+  if (created) FCreated.push_back(c);
   try {
     if (created) ApplyName(c, name, pos);
     ReadComponentData(c);
   } catch (...) {
+    // The root's read frees what was made and unflags the rest.
     c->SetReading(false);
-    if (created) {
-      // Forget it and everything it owns before freeing it.
-      std::erase_if(FLoaded, [&](TComponent* x) {
-        for (TComponent* o = x; o != nullptr; o = o->Owner())
-          if (o == c) return true;
-        return false;
-      });
-      std::erase_if(FFixups, [&](const TFixup& f) {
-        for (TPersistent* o = f.Instance; o != nullptr; o = o->GetOwner())
-          if (o == c) return true;
-        return false;
-      });
-      delete c;
-    }
     throw;
   }
   c->SetReading(false);
@@ -1083,7 +1106,7 @@ void TReader::ResolveFixups() {
   FCurrentProp.clear();
 }
 
-TComponent* TReader::ReadRootComponent(TComponent* ARoot) {
+TComponent* TReader::ReadRootComponent(TComponent* ARoot, bool AToEnd) {
   ReadSignature();
   const int64_t pos = FStream.GetPosition();
   ReadPrefix();
@@ -1107,27 +1130,44 @@ TComponent* TReader::ReadRootComponent(TComponent* ARoot) {
   FRoot = ARoot;
   FLoaded.clear();
   FFixups.clear();
+  FCreated.clear();
+  if (created) FCreated.push_back(ARoot);
   ARoot->SetLoading(true);
   ARoot->SetReading(true);
   FLoaded.push_back(ARoot);
   try {
     if (ARoot->GetName().empty() || created) ApplyName(ARoot, name, pos);
     ReadComponentData(ARoot);
+    if (AToEnd && FStream.GetPosition() < FStream.GetSize())
+      StreamFormatError(FStream.GetPosition(),
+                        Format("%lld bytes after the end of %s", static_cast<long long>(FStream.GetSize() - FStream.GetPosition()),
+                               className.c_str()));
     ResolveFixups();
-  } catch (...) {
     ARoot->SetReading(false);
-    for (TComponent* c : FLoaded) c->SetLoading(false);
-    FLoaded.clear();
-    FFixups.clear();
-    if (created) delete ARoot;
+    // Loaded runs once everything is read and linked, in the order read. A
+    // Loaded that raises fails the whole read like bad data does.
+    for (size_t i = 0; i < FLoaded.size(); ++i) FLoaded[i]->Loaded();
+  } catch (...) {
+    AbandonRead();
     throw;
   }
-  ARoot->SetReading(false);
-  // Loaded runs once everything is read and linked, in the order read.
-  std::vector<TComponent*> loaded = std::move(FLoaded);
   FLoaded.clear();
-  for (TComponent* c : loaded) c->Loaded();
+  FCreated.clear();
   return ARoot;
+}
+
+void TReader::AbandonRead() {
+  for (TComponent* c : FLoaded) {
+    c->SetReading(false);
+    c->SetLoading(false);
+  }
+  // Last made first: owned components were made after their owners, and each
+  // one freed leaves its owner's list, so nothing is freed twice.
+  std::vector<TComponent*> created = std::move(FCreated);
+  FCreated.clear();
+  FLoaded.clear();
+  FFixups.clear();
+  for (auto it = created.rbegin(); it != created.rend(); ++it) delete *it;
 }
 
 void WriteComponentToStream(TStream& AStream, TComponent* AComponent) {
@@ -1137,5 +1177,5 @@ void WriteComponentToStream(TStream& AStream, TComponent* AComponent) {
 
 TComponent* ReadComponentFromStream(TStream& AStream, TComponent* AInstance) {
   TReader reader(AStream);
-  return reader.ReadRootComponent(AInstance);
+  return reader.ReadRootComponent(AInstance, true);
 }

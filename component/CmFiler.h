@@ -176,13 +176,16 @@ class TReader : public TFiler {
   int64_t ReadInt64();
   // Extended, Double, or what ReadInt64 takes.
   double ReadFloat();
-  // Single, or what ReadInt64 takes.
+  // Single, Extended, Double, Date or what ReadInt64 takes, rounded to the
+  // nearest single; a finite value beyond the single range fails.
   float ReadSingle();
   // Double, or what ReadFloat takes.
   double ReadDouble();
-  // Currency (as the value, not scaled), or what ReadInt64 takes.
+  // Currency (as the value, not scaled), or any real or integer rounded to
+  // 1/10000; a value beyond the currency range (also NaN and infinities) fails.
   double ReadCurrency();
-  // Date, or what ReadFloat takes.
+  // Date, Double, Extended, Single or what ReadInt64 takes; an Extended
+  // beyond the double range fails.
   double ReadDate();
   // True or False.
   bool ReadBoolean();
@@ -205,10 +208,13 @@ class TReader : public TFiler {
   // step. Event handlers are bound by name to published methods of the
   // root; component references are linked once everything is read.
   // Components are marked loading while they are read; at the end every
-  // component read gets Loaded, in the order read. On failure components
-  // the reader made are freed again (a new root too) and ARoot's loading
-  // state is cleared; what was already applied to ARoot stays.
-  TComponent* ReadRootComponent(TComponent* ARoot = nullptr);
+  // component read gets Loaded, in the order read. With AToEnd the root's
+  // record must end the stream: bytes after it fail the read ("Invalid
+  // stream format", naming their offset). On any failure (also a Loaded that
+  // raises) every component the reader made is freed again (a new root too),
+  // and the components it read into are no longer flagged loading or
+  // reading; what was already applied to them stays.
+  TComponent* ReadRootComponent(TComponent* ARoot = nullptr, bool AToEnd = false);
   // Reads one property (name and value) into AInstance.
   void ReadProperty(TPersistent* AInstance);
   void ReadCollection(TCollection* ACollection);
@@ -240,6 +246,9 @@ class TReader : public TFiler {
   void Need(uint64_t ACount);
   std::string ReadLongText(TValueType ATag);
   bool ReadInt64Payload(TValueType ATag, int64_t& AValue);
+  // Any real or integer value as a double; AWhat names the wanted type in
+  // errors. An Extended beyond the double range fails.
+  double ReadAnyReal(const char* AWhat);
   void SkipTagged(TValueType ATag, int64_t AOffset);
   void SkipProperties();
   void ReadPropValue(TPersistent* AInstance, const TPropInfo& AProp, int64_t AOffset);
@@ -250,15 +259,19 @@ class TReader : public TFiler {
   void ApplyName(TComponent* AComponent, const std::string& AName, int64_t AOffset);
   void ResolveFixups();
   void EnterNested(int64_t AOffset);
+  // Frees what the read made and unflags what it read into.
+  void AbandonRead();
 
   std::string FPropName;      // the defined property being looked for; emptied when found
   std::string FCurrentProp;   // the property being read, for messages
-  std::vector<TComponent*> FLoaded;
+  std::vector<TComponent*> FLoaded;   // every component read into, in the order read
+  std::vector<TComponent*> FCreated;  // the components the read made, in the order made
   std::vector<TFixup> FFixups;
   int FDepth = 0;
 };
 
 // Stores AComponent (with its owned components) as a stored layout in
-// AStream, and reads one back (into AInstance, or as a new component).
+// AStream, and reads one back (into AInstance, or as a new component); the
+// layout must end the stream.
 void WriteComponentToStream(TStream& AStream, TComponent* AComponent);
 TComponent* ReadComponentFromStream(TStream& AStream, TComponent* AInstance = nullptr);

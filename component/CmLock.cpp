@@ -1,5 +1,7 @@
 #include "component/CmLock.h"
 
+#include <cmath>
+#include <type_traits>
 #include <utility>
 
 #include "platform/SysUtils.h"
@@ -7,11 +9,28 @@
 // ---------------------------------------------------------------------------
 // Setter and getter family
 
+namespace {
+
+// Whether writing AValue over AOld changes nothing. A NaN written over a NaN
+// is no change either (though NaN == NaN is false), so that such a write
+// neither notifies nor reports a change.
+template <class T>
+bool SameValue(const T& AOld, const T& AValue) {
+  if constexpr (std::is_floating_point_v<T>)
+    return AOld == AValue || (std::isnan(AOld) && std::isnan(AValue));
+  else if constexpr (std::is_same_v<T, TDateTime>)
+    return AOld == AValue || (std::isnan(AOld.Value) && std::isnan(AValue.Value));
+  else
+    return AOld == AValue;
+}
+
+}  // namespace
+
 template <class T>
 bool TCmBasicLock::Assign(T& APropValue, const T& AValue, const TCmPropUpdateFunc& AUpdatedFunc, bool ANotify) {
   // Ends with the function, also when a notification raises.
   Ref<IFlLockSection> section = WriteLock();
-  if (APropValue == AValue) return false;
+  if (SameValue(APropValue, AValue)) return false;
   APropValue = AValue;
   if (AUpdatedFunc) AUpdatedFunc();
   if (ANotify && FNotify) FNotify();

@@ -1,9 +1,9 @@
 #include "component/CmTextLayout.h"
 
 #include <cctype>
-#include <cerrno>
-#include <cstdlib>
+#include <charconv>
 #include <limits>
+#include <system_error>
 
 #include "component/CmFiler.h"
 #include "platform/TypInfo.h"
@@ -129,26 +129,30 @@ class TLayoutParser {
     Value(ADepth);
   }
 
-  void Value(int ADepth) {
+  // AInList: the value is an item of a list.
+  void Value(int ADepth, bool AInList = false) {
     if (ADepth >= cMaxNesting) Fail(FToken, Format("values nested deeper than %d levels", cMaxNesting));
     const TToken at = FToken;
     switch (FToken.Kind) {
       case TTokenKind::tkEnd:
         Fail(FToken, "expected a value but found the end of the text");
       case TTokenKind::tkInteger: {
-        errno = 0;
-        char* end = nullptr;
-        const long long v = std::strtoll(FToken.Text.c_str(), &end, 10);
-        if (errno == ERANGE || *end != '\0') Fail(at, "the integer " + FToken.Text + " is out of range");
-        FWriter.WriteInteger(static_cast<int64_t>(v));
+        const std::string& text = FToken.Text;
+        int64_t v = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+        if (ec == std::errc::result_out_of_range) Fail(at, "the integer " + text + " is out of range");
+        if (ec != std::errc() || end != text.data() + text.size()) Fail(at, "\"" + text + "\" is no integer");
+        FWriter.WriteInteger(v);
         Next();
         return;
       }
       case TTokenKind::tkFloat: {
-        errno = 0;
-        char* end = nullptr;
-        const double v = std::strtod(FToken.Text.c_str(), &end);
-        if (errno == ERANGE || *end != '\0') Fail(at, "the real " + FToken.Text + " is out of range");
+        // Always with a decimal point, whatever the locale says.
+        const std::string& text = FToken.Text;
+        double v = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v, std::chars_format::general);
+        if (ec == std::errc::result_out_of_range) Fail(at, "the real " + text + " is out of range");
+        if (ec != std::errc() || end != text.data() + text.size()) Fail(at, "\"" + text + "\" is no real");
         FWriter.WriteFloat(v);
         Next();
         return;
@@ -180,6 +184,10 @@ class TLayoutParser {
             return;
           }
         CheckShort(at, ident, *this);
+        // Null is written as the tag that also ends a list: inside a list it
+        // would end the list early and shift every end after it.
+        if (AInList && SameText(ident, "Null"))
+          Fail(at, "Null cannot be an item of a list (it would be read as the end of the list)");
         FWriter.WriteIdent(ident);
         return;
       }
@@ -204,7 +212,7 @@ class TLayoutParser {
       FWriter.WriteListBegin();
       while (!IsSymbol(')')) {
         if (FToken.Kind == TTokenKind::tkEnd || IsReserved()) Fail(at, "the list opened here is not closed with \")\"");
-        Value(ADepth + 1);
+        Value(ADepth + 1, true);
       }
       Next();
       FWriter.WriteListEnd();

@@ -36,12 +36,26 @@ const TTypeInfo& TypeInfoFontStyles() {
 
 const TClassInfo& TDesignSize::StaticClass() {
   static const TClassInfo info = TClassBuilder<TDesignSize>("TDesignSize", &TPersistent::StaticClass())
-                                     .Integer("Width", &TDesignSize::GetWidth, &TDesignSize::SetWidth)
+                                     .Integer("Width", &TDesignSize::GetStoredWidth, &TDesignSize::SetWidth)
                                      .Default(0)
-                                     .Integer("Height", &TDesignSize::GetHeight, &TDesignSize::SetHeight)
+                                     .Integer("Height", &TDesignSize::GetStoredHeight, &TDesignSize::SetHeight)
                                      .Default(0)
                                      .Build();
   return info;
+}
+
+bool TDesignSize::FollowsClientSize() const {
+  const auto* form = dynamic_cast<const TForm*>(FOwner);
+  // Also a client size of 0: the controls were placed against it.
+  return form != nullptr && !form->HasState(TComponentStateFlag::csLoading);
+}
+
+int32_t TDesignSize::GetStoredWidth() const {
+  return FollowsClientSize() ? static_cast<const TForm*>(FOwner)->GetClientWidth() : FWidth;
+}
+
+int32_t TDesignSize::GetStoredHeight() const {
+  return FollowsClientSize() ? static_cast<const TForm*>(FOwner)->GetClientHeight() : FHeight;
 }
 
 const TClassInfo& TFont::StaticClass() {
@@ -431,6 +445,12 @@ void TForm::SetClientSize(int32_t AWidth, int32_t AHeight) {
   if (!HasState(TComponentStateFlag::csLoading))
     for (TControl* c : Controls()) c->ParentResized(FClientWidth, FClientHeight);
   if (FPeer != nullptr) FPeer->Changed(TPeerChange::pcBounds, -1);
+}
+
+void TForm::Loaded() {
+  TComponent::Loaded();
+  for (TControl* c : Controls())
+    if (!c->HasState(TComponentStateFlag::csLoading)) c->ParentResized(FClientWidth, FClientHeight);
 }
 
 std::vector<TControl*> TForm::Controls() const {

@@ -91,12 +91,22 @@ class TDesignSize : public TPersistent {
   const TClassInfo& ClassType() const override { return StaticClass(); }
   TPersistent* GetOwner() override { return FOwner; }
 
+  // The size read from the layout, which the controls' stored bounds were
+  // relative to.
   int32_t GetWidth() const { return FWidth; }
   void SetWidth(int32_t AValue) { FWidth = AValue; }
   int32_t GetHeight() const { return FHeight; }
   void SetHeight(int32_t AValue) { FHeight = AValue; }
+  // The size stored with the layout ("DesignSize.Width", "DesignSize.Height"):
+  // once the form is loaded its controls stand where its client size puts
+  // them, so the client size is what their stored bounds are relative to.
+  // Storing and loading again then leaves every control where it is.
+  int32_t GetStoredWidth() const;
+  int32_t GetStoredHeight() const;
 
  private:
+  bool FollowsClientSize() const;
+
   TPersistent* FOwner;
   int32_t FWidth = 0;
   int32_t FHeight = 0;
@@ -395,6 +405,11 @@ class TForm : public TComponent {
 
   TControlPeer* Peer() const { return FPeer; }
   void SetPeer(TControlPeer* APeer) { FPeer = APeer; }
+
+  // The controls that the read did not load (a layout read into an existing
+  // form need not hold them all) follow a client size the read changed; the
+  // others do so in their own Loaded.
+  void Loaded() override;
 
  private:
   int32_t FLeft = 0, FTop = 0;

@@ -41,12 +41,11 @@ TEST(PgmTest, ReadsHeaderWithCommentsAndData) {
   EXPECT_EQ(p.Pixels, pixels);
 }
 
-TEST(PgmTest, DataMayBeginWithAWhitespaceByteAndExtraBytesAreIgnored) {
+TEST(PgmTest, DataMayBeginWithAWhitespaceByte) {
   // The byte after the single separator is data even when it reads as a blank.
   std::vector<uint8_t> f = Bytes("P5 2 1 255\n");
   f.push_back(' ');
   f.push_back('\n');
-  f.push_back(99);
   const TGreyPicture p = ReadPgm(f, "blank.pgm");
   EXPECT_EQ(p.Pixels, (std::vector<uint8_t>{' ', '\n'}));
 }
@@ -82,6 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TBadPgm{"AsciiPgm", Pgm("P2 2 2 255\n", 4), "\"P5\" signature"},
                       TBadPgm{"ColourPpm", Pgm("P6 2 2 255\n", 12), "\"P5\" signature"},
                       TBadPgm{"OnlyMagic", Bytes("P5"), "file ends before the width"},
+                      TBadPgm{"NoBlankAfterMagic", Pgm("P52 1 255\n", 2), "\"P5\" signature is followed by byte 0x32"},
                       TBadPgm{"NoHeight", Bytes("P5 92 "), "file ends before the height"},
                       TBadPgm{"CommentEatsTheRest", Bytes("P5 92 112 # 255\n"), "file ends before the maxval"},
                       TBadPgm{"LetterInWidth", Pgm("P5 9x 112 255\n", 10), "width at offset 3 is followed by byte 0x78"},
@@ -93,6 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TBadPgm{"SixteenBit", Pgm("P5 2 2 65535\n", 8), "maxval 65535"},
                       TBadPgm{"NoSeparatorAfterMaxval", Bytes("P5 2 2 255"), "file ends after the maxval"},
                       TBadPgm{"Truncated", Pgm("P5 92 112 255\n", 92 * 112 - 1), "truncated: 10303 of 10304"},
+                      TBadPgm{"ExtraByteAfterPixels", Pgm("P5 2 1 255\n", 3), "after the 2 bytes of pixel data: 1 more at offset 13"},
                       TBadPgm{"LevelAboveMaxval", Pgm("P5 2 2 100\n", 4, 101), "level 101 at offset 11"}),
     [](const ::testing::TestParamInfo<TBadPgm>& AInfo) { return std::string(AInfo.param.Name); });
 

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -134,6 +136,38 @@ TEST_F(NetworkComponent, ZeroCategoryInTheFloatsListOverwritesAnEarlierValue) {
   EXPECT_EQ(target.ComponentCount(), 1) << "the existing network was read into";
   EXPECT_EQ(net->GetBackground()->GetCategory(), 0);
   EXPECT_EQ(net->GetMaxInfluenceField(), 300);
+}
+
+// A NaN limit would make every comparison with a distance false: the setters
+// refuse it, and so does the reader, with the property and its offset.
+TEST_F(NetworkComponent, NaNInfluenceLimitsAreRefused) {
+  std::unique_ptr<TNrRadialBasisFunctionNetwork> owned(CreateComponent<TNrRadialBasisFunctionNetwork>(nullptr));
+  TNrRadialBasisFunctionNetwork& net = *owned;
+  for (const char* limit : {"MinInfluenceField", "MaxInfluenceField"}) {
+    const bool isMin = std::string(limit) == "MinInfluenceField";
+    try {
+      if (isMin)
+        net.SetMinInfluenceField(std::numeric_limits<Real>::quiet_NaN());
+      else
+        net.SetMaxInfluenceField(std::numeric_limits<Real>::quiet_NaN());
+      ADD_FAILURE() << limit << " took NaN";
+    } catch (const ERangeError& e) {
+      EXPECT_EQ(std::string(e.what()), std::string(limit) + " must be a number, not NaN");
+    }
+    const Bytes stored = Cat({{'T', 'P', 'F', '0'}, Str("TNrRadialBasisFunctionNetwork"), Str("Net"), Str(limit),
+                              {0x05, 0, 0, 0, 0, 0, 0, 0, 0xC0, 0xFF, 0x7F}, {0x00, 0x00}});
+    TMemoryStream in(stored);
+    try {
+      ReadComponentFromStream(in, owned.get());
+      ADD_FAILURE() << "a stored NaN " << limit << " was read";
+    } catch (const EReadError& e) {
+      const std::string m = e.what();
+      EXPECT_EQ(m.rfind("Invalid property value (" + std::string(limit) + " must be a number, not NaN", 0), 0u) << m;
+      EXPECT_NE(m.find("at offset 56"), std::string::npos) << m;
+    }
+  }
+  EXPECT_EQ(net.GetMinInfluenceField(), 2);
+  EXPECT_EQ(net.GetMaxInfluenceField(), 4000);
 }
 
 TEST_F(NetworkComponent, AssignCopiesSettingsAndHandlerButNotNameOrNeurons) {

@@ -126,6 +126,28 @@ TYPED_TEST(CmLockSetterTest, EmptyCallbacksStillAssign) {
   EXPECT_TRUE(field == TSetterCase<T>::B());
 }
 
+// NaN written over NaN is no change (though NaN == NaN is false); NaN over a
+// number and a number over NaN are changes.
+template <class T>
+class CmLockRealSetterTest : public ::testing::Test {};
+
+using RealSetterTypes = ::testing::Types<float, double, TDateTime>;
+TYPED_TEST_SUITE(CmLockRealSetterTest, RealSetterTypes);
+
+TYPED_TEST(CmLockRealSetterTest, NaNOverNaNChangesNothingAndCallsNothing) {
+  using T = TypeParam;
+  const T nan = T(std::numeric_limits<double>::quiet_NaN());
+  const T otherNaN = T(-std::numeric_limits<double>::signaling_NaN());
+  TLoggedLock l;
+  T field = nan;
+  EXPECT_FALSE(l.Lock->Setter(field, nan, l.Update()));
+  EXPECT_FALSE(l.Lock->Setter(field, otherNaN, l.Update()));
+  EXPECT_TRUE(l.Log.empty());
+  EXPECT_TRUE(l.Lock->Setter(field, T(1), l.Update()));
+  EXPECT_TRUE(l.Lock->Setter(field, nan, l.Update()));
+  EXPECT_EQ(l.Log, (std::vector<std::string>{"update", "notify", "update", "notify"}));
+}
+
 // ---------------------------------------------------------------------------
 // Range-limited setters: a table per type, with the type's own signedness
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "component/CmFiler.h"
+#include "component/tests/StreamBytes.h"
 
 namespace {
 
@@ -76,7 +77,20 @@ class TTestItem : public TCollectionItem {
 class TTestThing : public TComponent {
  public:
   explicit TTestThing(TComponent* AOwner)
-      : TComponent(AOwner), FItems(this, [](TCollection* c) -> TCollectionItem* { return new TTestItem(c); }) {}
+      : TComponent(AOwner), FItems(this, [](TCollection* c) -> TCollectionItem* { return new TTestItem(c); }) {
+    ++Live();
+  }
+  ~TTestThing() override { --Live(); }
+  // The things that exist, to see that a failed read frees what it made.
+  static int& Live() {
+    static int live = 0;
+    return live;
+  }
+  // The name of the thing whose Loaded raises ("" for none).
+  static std::string& FailLoadedOf() {
+    static std::string name;
+    return name;
+  }
 
   static const TClassInfo& StaticClass() {
     static const TClassInfo info =
@@ -136,6 +150,8 @@ class TTestThing : public TComponent {
   void Loaded() override {
     TComponent::Loaded();
     LoadedOrder().push_back(GetName());
+    if (!FailLoadedOf().empty() && GetName() == FailLoadedOf())
+      throw EComponentError("the layout has no partner for " + GetName());
   }
   static std::vector<std::string>& LoadedOrder() {
     static std::vector<std::string> order;
@@ -216,7 +232,9 @@ class StoredComponent : public testing::Test {
     RegisterClass(TTestForm::StaticClass());
     RegisterClass(TTestThing::StaticClass());
     TTestThing::LoadedOrder().clear();
+    TTestThing::FailLoadedOf().clear();
   }
+  void TearDown() override { TTestThing::FailLoadedOf().clear(); }
 
   // A form with two things, the second owning a third, every kind of
   // property set away from its default.
@@ -468,8 +486,91 @@ INSTANTIATE_TEST_SUITE_P(
         TBadLayoutCase{"DuplicateComponentName", [](const Bytes& b) { return Replace(b, "\x06ThingB", "\x06ThingA"); },
                        "Invalid property value"},
         TBadLayoutCase{"WrongSignature", [](const Bytes& b) { return Replace(b, "TPF0", "TPF9"); },
-                       "Invalid stream format"}),
+                       "Invalid stream format"},
+        TBadLayoutCase{"ByteAfterTheEnd", [](const Bytes& b) { return Cat({b, {0x00}}); }, "Invalid stream format"}),
     [](const testing::TestParamInfo<TBadLayoutCase>& AInfo) { return std::string(AInfo.param.Name); });
+
+TEST_F(StoredComponent, BytesAfterTheLayoutAreNamedByTheirOffset) {
+  std::unique_ptr<TTestForm> form(MakeForm());
+  const Bytes stored = Store(form.get());
+  TMemoryStream in(Cat({stored, {0x54, 0x50, 0x46}}));
+  try {
+    std::unique_ptr<TComponent> root(ReadComponentFromStream(in));
+    FAIL() << "accepted";
+  } catch (const EReadError& e) {
+    EXPECT_NE(e.Message().find(Format("3 bytes after the end of TTestForm, at offset %zu", stored.size())),
+              std::string::npos)
+        << e.Message();
+  }
+  // The reader on its own may stop behind the record: a stream can hold more.
+  TMemoryStream two(Cat({stored, stored}));
+  TReader reader(two);
+  std::unique_ptr<TComponent> first(reader.ReadRootComponent());
+  EXPECT_EQ(two.GetPosition(), static_cast<int64_t>(stored.size()));
+}
+
+// A read that fails, on bad data, on a reference that leads nowhere or in a
+// Loaded, frees every component it made (a new root too) and leaves the
+// components it read into unflagged; a root read into keeps only the
+// components it had.
+struct TFailedReadCase {
+  const char* Name;
+  std::function<Bytes(const Bytes&)> Damage;
+  const char* FailLoadedOf;
+  bool IntoExistingRoot;
+};
+
+void PrintTo(const TFailedReadCase& ACase, std::ostream* AOut) { *AOut << ACase.Name; }
+
+class StoredComponentFailedRead : public StoredComponent, public testing::WithParamInterface<TFailedReadCase> {};
+
+bool Flagged(TComponent* AComponent) {
+  return AComponent->HasState(TComponentStateFlag::csLoading) || AComponent->HasState(TComponentStateFlag::csReading);
+}
+
+TEST_P(StoredComponentFailedRead, FreesWhatItMadeAndUnflagsTheRest) {
+  const TFailedReadCase& c = GetParam();
+  Bytes stored;
+  {
+    std::unique_ptr<TTestForm> form(MakeForm());
+    stored = c.Damage(Store(form.get()));
+  }
+  ASSERT_EQ(TTestThing::Live(), 0);
+  TTestThing::FailLoadedOf() = c.FailLoadedOf;
+  std::unique_ptr<TTestForm> target;
+  TTestThing* existing = nullptr;
+  if (c.IntoExistingRoot) {
+    target.reset(CreateComponent<TTestForm>(nullptr));
+    target->SetName("Form1");
+    existing = CreateComponent<TTestThing>(target.get());
+    existing->SetName("ThingA");  // read into, not made
+  }
+  TMemoryStream in(stored);
+  EXPECT_THROW(ReadComponentFromStream(in, target.get()), Exception);
+  if (c.IntoExistingRoot) {
+    EXPECT_EQ(TTestThing::Live(), 1) << "the things the read made are freed";
+    ASSERT_EQ(target->ComponentCount(), 1);
+    EXPECT_EQ(target->Components(0), existing);
+    EXPECT_FALSE(Flagged(target.get()));
+    EXPECT_FALSE(Flagged(existing));
+  } else {
+    EXPECT_EQ(TTestThing::Live(), 0) << "the new root and everything it owns are freed";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, StoredComponentFailedRead,
+    testing::Values(
+        TFailedReadCase{"FirstLoadedRaises", [](const Bytes& b) { return b; }, "ThingA", false},
+        TFailedReadCase{"LastLoadedRaises", [](const Bytes& b) { return b; }, "ThingC", false},
+        TFailedReadCase{"LoadedRaisesInAnExistingRoot", [](const Bytes& b) { return b; }, "ThingC", true},
+        TFailedReadCase{"DanglingReferenceInAnExistingRoot",
+                        [](const Bytes& b) { return Replace(b, "ThingB.ThingC", "ThingB.ThingX"); }, "", true},
+        TFailedReadCase{"BadDataInAnExistingRoot", [](const Bytes& b) { return Replace(b, "tmThree", "tmThrea"); }, "",
+                        true},
+        TFailedReadCase{"BytesAfterTheEndInAnExistingRoot", [](const Bytes& b) { return Cat({b, {0x00}}); }, "",
+                        true}),
+    [](const testing::TestParamInfo<TFailedReadCase>& AInfo) { return std::string(AInfo.param.Name); });
 
 // Every cut of a stored layout fails with the reader's error; run under
 // AddressSanitizer this also shows that nothing is read past the end.

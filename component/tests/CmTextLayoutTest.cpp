@@ -55,7 +55,8 @@ INSTANTIATE_TEST_SUITE_P(
         TValueRow{"#233", {18, 1, 0, 0, 0, 0xE9, 0x00}},
         TValueRow{"TrainButtonClick", {7, 16, 'T', 'r', 'a', 'i', 'n', 'B', 'u', 't', 't', 'o', 'n', 'C', 'l', 'i', 'c', 'k'}},
         TValueRow{"Form2.ImageList1", {7, 16, 'F', 'o', 'r', 'm', '2', '.', 'I', 'm', 'a', 'g', 'e', 'L', 'i', 's', 't', '1'}},
-        TValueRow{"false", {8}}, TValueRow{"True", {9}}, TValueRow{"nil", {13}},
+        TValueRow{"false", {8}}, TValueRow{"True", {9}}, TValueRow{"nil", {13}}, TValueRow{"Null", {0}},
+        TValueRow{"-2.5e-1", {5, 0, 0, 0, 0, 0, 0, 0, 0x80, 0xFD, 0xBF}},
         TValueRow{"clBtnFace", {4, 0x0F, 0x00, 0x00, 0x80}}, TValueRow{"CLBTNFACE", {4, 0x0F, 0x00, 0x00, 0x80}},
         TValueRow{"[]", {11, 0}}, TValueRow{"[akLeft, akBottom]", {11, 6, 'a', 'k', 'L', 'e', 'f', 't', 8, 'a', 'k', 'B', 'o', 't', 't', 'o', 'm', 0}},
         TValueRow{"((Category 0.0))", {1, 1, 7, 8, 'C', 'a', 't', 'e', 'g', 'o', 'r', 'y', 5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
@@ -134,7 +135,13 @@ INSTANTIATE_TEST_SUITE_P(
         TErrorRow{"object A: TB\n  C = #\nend", 2, 7, "without a character code"},
         TErrorRow{"object A: TB\n  C = #55296\nend", 2, 7, "surrogate"},
         TErrorRow{"object A: TB\n  @ = 1\nend", 2, 3, "unexpected character"},
-        TErrorRow{"object A:\nend", 2, 1, "class name"}));
+        TErrorRow{"object A:\nend", 2, 1, "class name"},
+        TErrorRow{"object A: TB\n  Left = 1.2.3\nend", 2, 10, "\"1.2.3\" is no real"},
+        // Null is stored as the tag that ends a list; inside one it would
+        // end the list early.
+        TErrorRow{"object A: TB\n  X = (Null)\nend", 2, 8, "Null cannot be an item of a list"},
+        TErrorRow{"object A: TB\n  X = ((Category 0.0) null)\nend", 2, 23, "Null cannot be an item of a list"},
+        TErrorRow{"object A: TB\n  X = (1 (NULL))\nend", 2, 11, "Null cannot be an item of a list"}));
 
 TEST(TextLayout, RefusesNestingDeeperThanTheReaderTakes) {
   std::string deep = "object A: TB\n  P = ";

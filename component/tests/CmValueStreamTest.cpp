@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -229,6 +230,87 @@ INSTANTIATE_TEST_SUITE_P(
         TRejectCase{"ListsNestedTooDeep", Repeat(0x01, 5000), [](TReader& r) { r.SkipValue(); },
                     "Invalid property value"}),
     [](const testing::TestParamInfo<TRejectCase>& AInfo) { return std::string(AInfo.param.Name); });
+
+// Reals of every width are taken by Single, Currency and Date, rounded to
+// the wanted type; a value the type cannot hold is refused.
+
+Bytes ExtendedValue(double AValue) {
+  const TExtended80 e = DoubleToExtended(AValue);
+  return Concat(Bytes{0x05}, Bytes(e.begin(), e.end()));
+}
+
+// Ten extended bytes for 2^AExponent, which may lie beyond the double range.
+Bytes ExtendedPower(int AExponent) {
+  const uint16_t top = static_cast<uint16_t>(AExponent + 16383);
+  return {0x05, 0, 0, 0, 0, 0, 0, 0, 0x80, uint8_t(top & 0xFF), uint8_t(top >> 8)};
+}
+
+Bytes EightBytes(uint8_t ATag, uint64_t ABits) {
+  Bytes b{ATag};
+  for (int i = 0; i < 8; ++i) b.push_back(uint8_t(ABits >> (8 * i)));
+  return b;
+}
+Bytes DoubleValue(double AValue) { return EightBytes(0x15, std::bit_cast<uint64_t>(AValue)); }
+
+Bytes SingleValue(float AValue) {
+  const uint32_t u = std::bit_cast<uint32_t>(AValue);
+  return {0x0F, uint8_t(u), uint8_t(u >> 8), uint8_t(u >> 16), uint8_t(u >> 24)};
+}
+
+struct TNarrowReadCase {
+  const char* Name;
+  Bytes Input;
+  std::function<double(TReader&)> Read;
+  double Expected;  // NaN: refused with "Invalid property value"
+};
+
+void PrintTo(const TNarrowReadCase& ACase, std::ostream* AOut) { *AOut << ACase.Name; }
+
+class ReaderNarrowsReals : public testing::TestWithParam<TNarrowReadCase> {};
+
+TEST_P(ReaderNarrowsReals, RoundsToTheTypeOrRefuses) {
+  const TNarrowReadCase& c = GetParam();
+  TMemoryStream s(c.Input);
+  TReader r(s);
+  if (std::isnan(c.Expected)) {
+    try {
+      c.Read(r);
+      FAIL() << "accepted";
+    } catch (const EReadError& e) {
+      EXPECT_EQ(e.Message().rfind("Invalid property value", 0), 0u) << e.Message();
+      EXPECT_NE(e.Message().find("offset 0"), std::string::npos) << e.Message();
+    }
+    return;
+  }
+  EXPECT_EQ(c.Read(r), c.Expected);
+  EXPECT_EQ(s.GetPosition(), static_cast<int64_t>(c.Input.size()));
+}
+
+const auto kSingle = [](TReader& r) { return static_cast<double>(r.ReadSingle()); };
+const auto kCurrency = [](TReader& r) { return r.ReadCurrency(); };
+const auto kDate = [](TReader& r) { return r.ReadDate(); };
+constexpr double kRefused = std::numeric_limits<double>::quiet_NaN();
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, ReaderNarrowsReals,
+    testing::Values(
+        TNarrowReadCase{"SingleFromExtended", ExtendedValue(300), kSingle, 300.0},
+        TNarrowReadCase{"SingleFromDoubleRounds", DoubleValue(0.1), kSingle, static_cast<double>(0.1f)},
+        TNarrowReadCase{"SingleFromExtendedInfinity", ExtendedValue(-INFINITY), kSingle, -INFINITY},
+        TNarrowReadCase{"SingleFromLargestSingle", DoubleValue(double(FLT_MAX)), kSingle, double(FLT_MAX)},
+        TNarrowReadCase{"SingleBeyondItsRange", DoubleValue(1e39), kSingle, kRefused},
+        TNarrowReadCase{"SingleFromExtendedBeyondDoubles", ExtendedPower(2000), kSingle, kRefused},
+        TNarrowReadCase{"CurrencyFromExtendedRounds", ExtendedValue(1.23456), kCurrency, 1.2346},
+        TNarrowReadCase{"CurrencyFromSingle", SingleValue(2.5f), kCurrency, 2.5},
+        TNarrowReadCase{"CurrencyFromDoubleNegative", DoubleValue(-0.00004), kCurrency, 0.0},
+        TNarrowReadCase{"CurrencyOfNaN", DoubleValue(NAN), kCurrency, kRefused},
+        TNarrowReadCase{"CurrencyOfInfinity", ExtendedValue(INFINITY), kCurrency, kRefused},
+        TNarrowReadCase{"CurrencyBeyondItsRange", DoubleValue(1e15), kCurrency, kRefused},
+        TNarrowReadCase{"CurrencyFromInt64BeyondItsRange", EightBytes(0x13, uint64_t(1) << 62), kCurrency, kRefused},
+        TNarrowReadCase{"DateFromSingle", SingleValue(1.5f), kDate, 1.5},
+        TNarrowReadCase{"DateFromExtended", ExtendedValue(45000.25), kDate, 45000.25},
+        TNarrowReadCase{"DateFromExtendedBeyondDoubles", ExtendedPower(1024), kDate, kRefused}),
+    [](const testing::TestParamInfo<TNarrowReadCase>& AInfo) { return std::string(AInfo.param.Name); });
 
 TEST(ReaderCheckValue, SkipsTheUnexpectedValueBeforeFailing) {
   TMemoryStream s(Bytes{0x06, 0x02, 'a', 'b', 0x02, 0x07});

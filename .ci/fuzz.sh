@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Continuous integration: every fuzz target for a bounded time each (the
+# first argument, in seconds; default 60), one after the other. Fails on any
+# crash, leak, hang or sanitizer report.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+echo "== fuzz targets, ${1:-60} s each"
+"$root/scripts/fuzz" all "${1:-60}"
