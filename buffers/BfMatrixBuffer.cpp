@@ -315,7 +315,11 @@ void* TBfRealMatrixBuffer::FindInterface(const TGUID& AIID) noexcept {
 // ---------------------------------------------------------------------------
 // TBfRealBufferList
 
-Ref<TBfRealBufferList> TBfRealBufferList::Create() { return Ref<TBfRealBufferList>(new TBfRealBufferList()); }
+Ref<TBfRealBufferList> TBfRealBufferList::Create() {
+  Ref<TBfRealBufferList> r(new TBfRealBufferList());
+  r->AfterConstruction();
+  return r;
+}
 
 Ref<TBfRealBufferList> TBfRealBufferList::CreateCopy(const Ref<IBfRealBufferArray>& AOther) {
   IBfRealBufferArray& other = OtherArray(AOther, "TBfRealBufferList", "CreateCopy");
