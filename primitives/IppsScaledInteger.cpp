@@ -49,10 +49,12 @@ inline Ipp32s Saturated32(Ipp32s y, Ipp32s x) noexcept {
 template <TOp Op>
 inline Ipp8u Saturated8(unsigned y, unsigned x) noexcept {
   if constexpr (Op == TOp::Add) {
-    const unsigned r = y + x;
-    return static_cast<Ipp8u>(r > 255u ? 255u : r);
+    // In byte lanes: the sum wrapped exactly when it is below an operand.
+    const Ipp8u r = static_cast<Ipp8u>(y + x);
+    return static_cast<Ipp8u>(r < static_cast<Ipp8u>(y) ? 255u : r);
   } else if constexpr (Op == TOp::Sub) {
-    return static_cast<Ipp8u>(y > x ? y - x : 0u);
+    const Ipp8u r = static_cast<Ipp8u>(y - x);
+    return static_cast<Ipp8u>(r > static_cast<Ipp8u>(y) ? 0u : r);
   } else {
     const unsigned r = y * x;
     return static_cast<Ipp8u>(r > 255u ? 255u : r);
