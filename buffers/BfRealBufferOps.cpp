@@ -12,6 +12,7 @@
 #include <limits>
 #include <vector>
 
+#include "buffers/BfResultGuard.h"
 #include "buffers/BfSimpleDataBuffer.h"
 #include "primitives/Ipps.h"
 
@@ -89,7 +90,9 @@ void TBfRealBuffer::Divide(const Ref<IBfRealBuffer>& Right) {
 
 // ---- with a constant
 
-void TBfRealBuffer::SetValue(Real AValue) { ippsSet_64f(AValue, Write(), Count(GetSize())); }
+void TBfRealBuffer::SetValue(Real AValue) {
+  BfResultOperation(*this, [&] { return ippsSet_64f(AValue, Write(), Count(GetSize())); });
+}
 
 void TBfRealBuffer::AddValue(Real AValue) {
   if (AValue == 0) return;
@@ -111,7 +114,9 @@ void TBfRealBuffer::DivideValue(Real AValue) {
   ippsDivC_64f_I(AValue, Modify(), Count(GetSize()));
 }
 
-void TBfRealBuffer::Zero() { ippsZero_64f(Write(), Count(GetSize())); }
+void TBfRealBuffer::Zero() {
+  BfResultOperation(*this, [&] { return ippsZero_64f(Write(), Count(GetSize())); });
+}
 
 // ---- conversions
 
@@ -136,13 +141,17 @@ void TBfRealBuffer::ToShort(int16_t* OutBuffer, bool ARound) const {
 
 void TBfRealBuffer::ToSingle(float* OutBuffer) const { ippsConvert_64f32f(Read(), OutBuffer, Count(GetSize())); }
 
-void TBfRealBuffer::FromInt(const int32_t* InBuffer) { ippsConvert_32s64f(InBuffer, Write(), Count(GetSize())); }
-
-void TBfRealBuffer::FromShort(const int16_t* InBuffer) {
-  ippsConvert_16s64f_Sfs(InBuffer, Write(), Count(GetSize()), 0);
+void TBfRealBuffer::FromInt(const int32_t* InBuffer) {
+  BfResultOperation(*this, [&] { return ippsConvert_32s64f(InBuffer, Write(), Count(GetSize())); });
 }
 
-void TBfRealBuffer::FromSingle(const float* InBuffer) { ippsConvert_32f64f(InBuffer, Write(), Count(GetSize())); }
+void TBfRealBuffer::FromShort(const int16_t* InBuffer) {
+  BfResultOperation(*this, [&] { return ippsConvert_16s64f_Sfs(InBuffer, Write(), Count(GetSize()), 0); });
+}
+
+void TBfRealBuffer::FromSingle(const float* InBuffer) {
+  BfResultOperation(*this, [&] { return ippsConvert_32f64f(InBuffer, Write(), Count(GetSize())); });
+}
 
 // ---- from another buffer
 //
@@ -157,14 +166,16 @@ void FromOther(TBfRealBuffer& ASelf, const Ref<IBfRealBuffer>& ASrc, const char*
   IBfRealBuffer& src = Other(ASrc, AOperation);
   const int n = Count(std::min(ASelf.GetSize(), src.GetSize()));
   const bool same = src.GetInstance() == static_cast<TObject*>(&ASelf);
-  Real* dst = same ? ASelf.Modify() : ASelf.Write();
-  AApply(src.Read(), dst, n);
+  BfResultOperation(ASelf, [&] {
+    Real* dst = same ? ASelf.Modify() : ASelf.Write();
+    return AApply(src.Read(), dst, n);
+  });
 }
 }  // namespace
 
 void TBfRealBuffer::NormalizeFrom(const Ref<IBfRealBuffer>& Src, Real Offset, Real Factor) {
   FromOther(*this, Src, "NormalizeFrom",
-            [&](const Real* s, Real* d, int n) { ippsNormalize_64f(s, d, n, Offset, Factor); });
+            [&](const Real* s, Real* d, int n) { return ippsNormalize_64f(s, d, n, Offset, Factor); });
 }
 
 void TBfRealBuffer::Normalize(Real Offset, Real Factor) {
@@ -178,27 +189,27 @@ void TBfRealBuffer::ThresholdFrom(const Ref<IBfRealBuffer>& Src, Real AThreshold
   // The source must hold S items; a shorter one is read only as far as it
   // goes (the items beyond keep or lose their values as with any From).
   FromOther(*this, Src, "ThresholdFrom",
-            [&](const Real* s, Real* d, int n) { ippsThreshold_64f(s, d, n, AThreshold, Comparison(AType)); });
+            [&](const Real* s, Real* d, int n) { return ippsThreshold_64f(s, d, n, AThreshold, Comparison(AType)); });
 }
 
 void TBfRealBuffer::SqrFrom(const Ref<IBfRealBuffer>& Src) {
-  FromOther(*this, Src, "SqrFrom", [](const Real* s, Real* d, int n) { ippsSqr_64f(s, d, n); });
+  FromOther(*this, Src, "SqrFrom", [](const Real* s, Real* d, int n) { return ippsSqr_64f(s, d, n); });
 }
 
 void TBfRealBuffer::SqrtFrom(const Ref<IBfRealBuffer>& Src) {
-  FromOther(*this, Src, "SqrtFrom", [](const Real* s, Real* d, int n) { ippsSqrt_64f(s, d, n); });
+  FromOther(*this, Src, "SqrtFrom", [](const Real* s, Real* d, int n) { return ippsSqrt_64f(s, d, n); });
 }
 
 void TBfRealBuffer::AbsFrom(const Ref<IBfRealBuffer>& Src) {
-  FromOther(*this, Src, "AbsFrom", [](const Real* s, Real* d, int n) { ippsAbs_64f(s, d, n); });
+  FromOther(*this, Src, "AbsFrom", [](const Real* s, Real* d, int n) { return ippsAbs_64f(s, d, n); });
 }
 
 void TBfRealBuffer::ExpFrom(const Ref<IBfRealBuffer>& Src) {
-  FromOther(*this, Src, "ExpFrom", [](const Real* s, Real* d, int n) { ippsExp_64f(s, d, n); });
+  FromOther(*this, Src, "ExpFrom", [](const Real* s, Real* d, int n) { return ippsExp_64f(s, d, n); });
 }
 
 void TBfRealBuffer::LnFrom(const Ref<IBfRealBuffer>& Src) {
-  FromOther(*this, Src, "LnFrom", [](const Real* s, Real* d, int n) { ippsLn_64f(s, d, n); });
+  FromOther(*this, Src, "LnFrom", [](const Real* s, Real* d, int n) { return ippsLn_64f(s, d, n); });
 }
 
 // ---- in place

@@ -379,6 +379,17 @@ void TNrRadialBasisFunctionNetwork::Train(const Ref<IBfRealBuffer>& ATraingFeatu
     AddNeuron(ATraingFeatures, ACategory, FMinInfluenceField > smallest ? FMinInfluenceField : smallest);
 }
 
+void TNrRadialBasisFunctionNetwork::Train(const Ref<IBfRealBufferArray>& ATraingFeatures,
+                                          const Ref<IBfRealBuffer>& AResposes, bool AUpdate) {
+  if (!ATraingFeatures) throw ENrClassifierError("Train needs an array of feature vectors (the handle is empty)");
+  if (!AResposes) throw ENrClassifierError("Train needs a buffer of categories (the handle is empty)");
+  if (!AUpdate) Clear();
+  const int32_t count = ATraingFeatures->GetCount();
+  const int32_t categories = static_cast<int32_t>(AResposes->GetSize());
+  const int32_t n = count < categories ? count : categories;
+  for (int32_t i = 0; i < n; ++i) Train(ATraingFeatures->GetItem(i), AResposes->GetItem(i));
+}
+
 void TNrRadialBasisFunctionNetwork::Predict(const Ref<IBfRealBuffer>& AFeatures) {
   if (!AFeatures) throw ENrClassifierError("Predict needs a feature vector (the buffer handle is empty)");
 

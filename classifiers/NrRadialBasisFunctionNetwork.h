@@ -33,6 +33,7 @@
 #include <mutex>
 #include <vector>
 
+#include "buffers/BfMatrixBuffer.h"
 #include "buffers/BfSimpleDataBuffer.h"
 #include "classifiers/NrDistanceKernels.h"
 #include "component/CmComponent.h"
@@ -266,6 +267,12 @@ class TNrRadialBasisFunctionNetwork : public TCmComponent {
   void Clear();
   // Learns one sample.
   void Train(const Ref<IBfRealBuffer>& ATraingFeatures, Real ACategory);
+  // Learns a batch: with AUpdate false all neurons are removed first; then
+  // sample i (feature buffer i of the array, category item i of AResposes)
+  // is learnt as by the single-sample Train, for i below the smaller of the
+  // array's count and the categories' count. Empty handles are refused
+  // before anything changes.
+  void Train(const Ref<IBfRealBufferArray>& ATraingFeatures, const Ref<IBfRealBuffer>& AResposes, bool AUpdate);
   // Finds the covering neurons at the smallest distance and runs OnResult
   // with them (also when there are none).
   void Predict(const Ref<IBfRealBuffer>& AFeatures);

@@ -31,6 +31,36 @@ inline int64_t Apply(int64_t y, int64_t x) noexcept {
   return y * x;
 }
 
+// Scale factor 0 of the sums and differences: the exact result saturated, in
+// 32-bit lanes so that the loop vectorises. An overflow happened exactly
+// when the result's sign differs from the dividend's where the rule says it
+// cannot (operands of equal signs for a sum, of different signs for a
+// difference); the saturated value then has the first operand's sign.
+template <TOp Op>
+inline Ipp32s Saturated32(Ipp32s y, Ipp32s x) noexcept {
+  const uint32_t uy = static_cast<uint32_t>(y), ux = static_cast<uint32_t>(x);
+  const uint32_t r = Op == TOp::Add ? uy + ux : uy - ux;
+  const uint32_t overflow = Op == TOp::Add ? (~(uy ^ ux) & (uy ^ r)) : ((uy ^ ux) & (uy ^ r));
+  const uint32_t limit = (uy >> 31) + 0x7FFFFFFFu;  // INT32_MAX, or INT32_MIN for a negative y
+  return static_cast<Ipp32s>((overflow >> 31) != 0 ? limit : r);
+}
+
+// The 8u forms at scale factor 0: the exact result clamped to 0 ... 255.
+template <TOp Op>
+inline Ipp8u Saturated8(unsigned y, unsigned x) noexcept {
+  if constexpr (Op == TOp::Add) {
+    // In byte lanes: the sum wrapped exactly when it is below an operand.
+    const Ipp8u r = static_cast<Ipp8u>(y + x);
+    return static_cast<Ipp8u>(r < static_cast<Ipp8u>(y) ? 255u : r);
+  } else if constexpr (Op == TOp::Sub) {
+    const Ipp8u r = static_cast<Ipp8u>(y - x);
+    return static_cast<Ipp8u>(r > static_cast<Ipp8u>(y) ? 0u : r);
+  } else {
+    const unsigned r = y * x;
+    return static_cast<Ipp8u>(r > 255u ? 255u : r);
+  }
+}
+
 // Scale factors above these give zero for every operand of the 32s forms.
 template <TOp Op>
 constexpr int kZeroAbove32 = Op == TOp::Mul ? 62 : 32;
@@ -40,6 +70,12 @@ IppStatus Vector32s_I(const Ipp32s* pSrc, Ipp32s* pSrcDst, int len, int s) noexc
   if (s > kZeroAbove32<Op>) return ippsZero_32s(pSrcDst, len);
   FR_IPP_REQUIRE(pSrc, pSrcDst);
   FR_IPP_REQUIRE_LEN(len);
+  if constexpr (Op == TOp::Add || Op == TOp::Sub) {
+    if (s == 0) {
+      for (int i = 0; i < len; ++i) pSrcDst[i] = Saturated32<Op>(pSrcDst[i], pSrc[i]);
+      return ippStsNoErr;
+    }
+  }
   for (int i = 0; i < len; ++i) pSrcDst[i] = S32(Apply<Op>(pSrcDst[i], pSrc[i]), s);
   return ippStsNoErr;
 }
@@ -71,6 +107,10 @@ IppStatus Vector8u_I(const Ipp8u* pSrc, Ipp8u* pSrcDst, int len, int s) noexcept
   if (s > kZeroAbove8<Op>) return ippsZero_8u(pSrcDst, len);
   FR_IPP_REQUIRE(pSrc, pSrcDst);
   FR_IPP_REQUIRE_LEN(len);
+  if (s == 0) {
+    for (int i = 0; i < len; ++i) pSrcDst[i] = Saturated8<Op>(pSrcDst[i], pSrc[i]);
+    return ippStsNoErr;
+  }
   for (int i = 0; i < len; ++i) pSrcDst[i] = S8(Apply<Op>(pSrcDst[i], pSrc[i]), s);
   return ippStsNoErr;
 }

@@ -6,6 +6,7 @@
 // followed exactly; elsewhere several independent accumulators keep the
 // floating-point unit busy and are joined at the end.
 #include <cmath>
+#include <limits>
 
 #include "primitives/IppsCommon.h"
 
@@ -234,7 +235,10 @@ IppStatus ippsNorm_L2_64fc64f(const Ipp64fc* pSrc, int len, Ipp64f* pNorm) {
 }
 
 namespace {
-// |vDiv| below the smallest normal (or NaN) is refused.
+// |vDiv| below the smallest normal (or NaN) is refused. The limit is the
+// smallest normal of the divisor's own type, given as that type: a long
+// double literal of the same digits lies slightly above the double value and
+// would refuse the smallest normal itself.
 inline bool TooSmall(Extended vDiv, Extended ALimit) noexcept {
   const Extended a = vDiv < 0 ? -vDiv : vDiv;
   return !(a >= ALimit);
@@ -245,7 +249,7 @@ inline bool TooSmall(Extended vDiv, Extended ALimit) noexcept {
 IppStatus ippsNormalize_64f(const Ipp64f* pSrc, Ipp64f* pDst, int len, Ipp64f vSub, Ipp64f vDiv) {
   FR_IPP_REQUIRE(pSrc, pDst);
   FR_IPP_REQUIRE_LEN(len);
-  if (TooSmall(vDiv, 2.2250738585072014e-308L)) return ippStsDivByZeroErr;
+  if (TooSmall(vDiv, std::numeric_limits<double>::min())) return ippStsDivByZeroErr;
   const Extended r = 1.0L / vDiv, sub = vSub;
   for (int i = 0; i < len; ++i) pDst[i] = static_cast<double>((pSrc[i] - sub) * r);
   return ippStsNoErr;
@@ -254,7 +258,7 @@ IppStatus ippsNormalize_64f(const Ipp64f* pSrc, Ipp64f* pDst, int len, Ipp64f vS
 IppStatus ippsNormalize_32f(const Ipp32f* pSrc, Ipp32f* pDst, int len, Ipp32f vSub, Ipp32f vDiv) {
   FR_IPP_REQUIRE(pSrc, pDst);
   FR_IPP_REQUIRE_LEN(len);
-  if (TooSmall(vDiv, 1.1754943508222875e-38L)) return ippStsDivByZeroErr;
+  if (TooSmall(vDiv, std::numeric_limits<float>::min())) return ippStsDivByZeroErr;
   const Extended r = 1.0L / vDiv, sub = vSub;
   for (int i = 0; i < len; ++i) pDst[i] = static_cast<float>((pSrc[i] - sub) * r);
   return ippStsNoErr;
@@ -263,7 +267,7 @@ IppStatus ippsNormalize_32f(const Ipp32f* pSrc, Ipp32f* pDst, int len, Ipp32f vS
 IppStatus ippsNormalize_64fc(const Ipp64fc* pSrc, Ipp64fc* pDst, int len, Ipp64fc vSub, Ipp64f vDiv) {
   FR_IPP_REQUIRE(pSrc, pDst);
   FR_IPP_REQUIRE_LEN(len);
-  if (TooSmall(vDiv, 2.2250738585072014e-308L)) return ippStsDivByZeroErr;
+  if (TooSmall(vDiv, std::numeric_limits<double>::min())) return ippStsDivByZeroErr;
   const Extended r = 1.0L / vDiv, subRe = vSub.re, subIm = vSub.im;
   for (int i = 0; i < len; ++i) {
     pDst[i] = {static_cast<double>((pSrc[i].re - subRe) * r), static_cast<double>((pSrc[i].im - subIm) * r)};

@@ -320,4 +320,41 @@ TEST_F(RealBufferOpsTest, AMissingBufferIsAnError) {
   EXPECT_THROW(b->Norm(Ref<IBfRealBuffer>(), ntL1Norm), Exception);
 }
 
+// A result operation whose primitive refuses (writes nothing) still leaves
+// the buffer holding its values, also when Write moved it to a new container
+// whose block may hold anything. One refused call per kind of result
+// operation, each on an owned and on a shared buffer.
+TEST_F(RealBufferOpsTest, ARefusedPrimitiveLeavesTheItemsAsTheyWere) {
+  const Real tooSmall = std::nextafter(std::numeric_limits<Real>::min(), 0.0);
+  const std::vector<std::pair<const char*, std::function<void(TBfRealBuffer&)>>> calls = {
+      {"Normalize by a divisor below the smallest normal", [&](TBfRealBuffer& b) { b.Normalize(0, tooSmall); }},
+      {"NormalizeFrom by a zero divisor", [](TBfRealBuffer& b) { b.NormalizeFrom(Filled({8, 9}), 0, 0); }},
+      {"FromInt without input", [](TBfRealBuffer& b) { b.FromInt(nullptr); }},
+      {"FromSingle without input", [](TBfRealBuffer& b) { b.FromSingle(nullptr); }},
+  };
+  for (const auto& [name, call] : calls) {
+    for (bool shared : {false, true}) {
+      // A recycled block of the same size, filled with other values, makes
+      // undefined items visible.
+      { Ref<TBfRealBuffer> garbage = Filled({3, 7}); }
+      Ref<TBfRealBuffer> b = Filled({1, 2});
+      Ref<TBfRealBuffer> partner = shared ? TBfRealBuffer::CreateEx(b.Get()) : Ref<TBfRealBuffer>();
+      call(*b);
+      EXPECT_EQ(Items(*b, 2), (std::vector<Real>{1, 2})) << name << (shared ? ", shared" : ", owned");
+      if (shared) {
+        EXPECT_EQ(Items(*partner, 2), (std::vector<Real>{1, 2})) << name;
+        b->SetItem(0, 5);
+        EXPECT_EQ(partner->GetItem(0), 1) << name << ": the partner keeps its own container";
+      }
+    }
+  }
+}
+
+TEST_F(RealBufferOpsTest, NormalizeBySmallestNormalDivisor) {
+  const Real dmin = std::numeric_limits<Real>::min();
+  Ref<TBfRealBuffer> b = Filled({0.5, -0.25});
+  b->Normalize(0, dmin);
+  EXPECT_EQ(Items(*b, 2), (std::vector<Real>{0.5 / dmin, -0.25 / dmin}));
+}
+
 }  // namespace

@@ -80,6 +80,30 @@ TEST(StatisticsEdgeTest, IntegerDotProductAndNormalize) {
   EXPECT_EQ(zo[0].im, 2);
 }
 
+// The smallest normal divisor is accepted by every form; the next smaller
+// value is refused and writes nothing.
+TEST(StatisticsEdgeTest, NormalizeAcceptsTheSmallestNormalDivisor) {
+  const double dmin = std::numeric_limits<double>::min();
+  const float fmin = std::numeric_limits<float>::min();
+  const double x[] = {1, 2};
+  double y[2] = {9, 9};
+  EXPECT_EQ(ippsNormalize_64f(x, y, 2, 0, dmin), ippStsNoErr);
+  EXPECT_EQ(y[0], double(1.0L / dmin));
+  EXPECT_EQ(ippsNormalize_64f(x, y, 2, 0, -dmin), ippStsNoErr);
+  double z[2] = {9, 9};
+  EXPECT_EQ(ippsNormalize_64f(x, z, 2, 0, std::nextafter(dmin, 0.0)), ippStsDivByZeroErr);
+  EXPECT_EQ(z[0], 9);
+  const Ipp64fc c[] = {{1, 2}};
+  Ipp64fc co[1] = {{9, 9}};
+  EXPECT_EQ(ippsNormalize_64fc(c, co, 1, {0, 0}, dmin), ippStsNoErr);
+  EXPECT_EQ(co[0].re, double(1.0L / dmin));
+  EXPECT_EQ(ippsNormalize_64fc(c, co, 1, {0, 0}, std::nextafter(dmin, 0.0)), ippStsDivByZeroErr);
+  const float xf[] = {1};
+  float yf[1] = {9};
+  EXPECT_EQ(ippsNormalize_32f(xf, yf, 1, 0, fmin), ippStsNoErr);
+  EXPECT_EQ(ippsNormalize_32f(xf, yf, 1, 0, std::nextafter(fmin, 0.0f)), ippStsDivByZeroErr);
+}
+
 // ---- against reference loops
 
 template <class Fn, class Ref>
