@@ -1,12 +1,18 @@
 #include "pins/BfStreamTypes.h"
 
+#include "buffers/BfBlockBuffer.h"
+#include "buffers/BfComplexBuffer.h"
+#include "buffers/BfIntegerBuffer.h"
+
 #include <mutex>
 #include <shared_mutex>
 
 namespace {
 
-Ref<TBfGenericBuffer> CreateRealBuffer(int32_t ASize) {
-  return TBfRealBuffer::CreateSize(ASize > 0 ? uint32_t(ASize) : 0u);
+// A new buffer of class T with ASize samples (none for 0 or fewer).
+template <class T>
+Ref<TBfGenericBuffer> CreateBuffer(int32_t ASize) {
+  return T::CreateSize(ASize > 0 ? uint32_t(ASize) : 0u);
 }
 
 void UpdateNothing(TBfGenericBuffer* /*ABuffer*/, IFlNotifyOperation* /*AOperation*/) {}
@@ -16,11 +22,19 @@ struct TBufferTypeRegistry {
   std::vector<TBfFlStreamTypeEntry> Entries;  // guarded by Section
 };
 
-// Starts with the buffer types whose classes exist: the real buffer.
+// Starts with the buffer stream types in their start-up order: generic and
+// binary data in block buffers (1-byte samples), then the real (8), integer
+// (4) and complex (16) buffers; none updates anything.
 TBufferTypeRegistry& BufferTypes() {
   static TBufferTypeRegistry* registry = [] {
     auto* r = new TBufferTypeRegistry;
-    r->Entries.push_back({BfStreamID::Real, 8, &CreateRealBuffer, &UpdateNothing});
+    r->Entries = {
+        {BfStreamID::Generic, 1, &CreateBuffer<TBfBlockBuffer>, &UpdateNothing},
+        {BfStreamID::Binary, 1, &CreateBuffer<TBfBlockBuffer>, &UpdateNothing},
+        {BfStreamID::Real, 8, &CreateBuffer<TBfRealBuffer>, &UpdateNothing},
+        {BfStreamID::Integer, 4, &CreateBuffer<TBfIntegerBuffer>, &UpdateNothing},
+        {BfStreamID::Complex, 16, &CreateBuffer<TBfComplexBuffer>, &UpdateNothing},
+    };
     return r;
   }();
   return *registry;

@@ -2,12 +2,11 @@
 // carry buffers, and the buffer stream type registry, which tells how many
 // bytes a sample of a buffer type takes and makes buffers of that type.
 //
-// The buffer type registry starts with the real buffer's entry (sample size 8,
-// makes real buffers, updates nothing); the stream type registry starts with
-// the display names of every buffer type. The modules of the integer, complex, matrix and block
-// buffers add their entries (generic, binary, integer, complex) here when
-// they come, through RegisterBufferStreamType; the buffer send function and
-// the buffer converters come with the buffer pins.
+// The buffer type registry starts with the generic and binary types (block
+// buffers, 1-byte samples), the real (8), integer (4) and complex (16)
+// buffer types, none of which updates anything; the stream type registry
+// starts with the display names of every buffer type. The buffer send
+// function and the buffer converters come with the buffer pins.
 #pragma once
 
 #include <cstdint>

@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 
 #include "pins/BfStreamTypes.h"
+
+#include "buffers/BfBlockBuffer.h"
+#include "buffers/BfComplexBuffer.h"
+#include "buffers/BfIntegerBuffer.h"
 #include "pins/tests/PinTestSupport.h"
 
 using namespace pintest;
@@ -101,23 +105,41 @@ TEST(ConverterRegistry, SamePairTwiceLeavesOneEntryWithTheSecondClass) {
   EXPECT_EQ(FindTypeConverter(out, in), -1);  // pairs are ordered
 }
 
-TEST(BufferStreamTypes, RealBufferTypeMakesRealBuffersOfEightByteSamples) {
-  TBfFlStreamTypeEntry entry;
-  ASSERT_TRUE(FindBufferStreamType(BfStreamID::Real, entry));
-  EXPECT_EQ(entry.SampleSize, 8);
-  ASSERT_NE(entry.CreateFunction, nullptr);
-  ASSERT_NE(entry.UpdateFunction, nullptr);
-  for (int32_t size : {0, 1, 17}) {
-    Ref<TBfGenericBuffer> buffer = entry.CreateFunction(size);
-    ASSERT_TRUE(buffer);
-    Ref<IBfRealBuffer> real = Supports<IBfRealBuffer>(buffer);
-    ASSERT_TRUE(real) << size;
-    EXPECT_EQ(real->GetSize(), uint32_t(size));
-    entry.UpdateFunction(buffer.Get(), nullptr);  // does nothing
-    EXPECT_EQ(real->GetSize(), uint32_t(size));
+// Each start-up buffer type makes buffers of its class with the requested
+// number of samples of its size, in the start-up order.
+TEST(BufferStreamTypes, StartUpTypesMakeBuffersOfTheirClassAndSampleSize) {
+  struct TRow {
+    TGUID ID;
+    int32_t SampleSize;
+    bool (*IsOfClass)(TObject*);
+  };
+  auto isBlock = [](TObject* o) { return dynamic_cast<TBfBlockBuffer*>(o) != nullptr; };
+  const TRow rows[] = {
+      {BfStreamID::Generic, 1, isBlock},
+      {BfStreamID::Binary, 1, isBlock},
+      {BfStreamID::Real, 8, [](TObject* o) { return dynamic_cast<TBfRealBuffer*>(o) != nullptr; }},
+      {BfStreamID::Integer, 4, [](TObject* o) { return dynamic_cast<TBfIntegerBuffer*>(o) != nullptr; }},
+      {BfStreamID::Complex, 16, [](TObject* o) { return dynamic_cast<TBfComplexBuffer*>(o) != nullptr; }},
+  };
+  const std::vector<TBfFlStreamTypeEntry> all = BufferStreamTypeEntries();
+  ASSERT_GE(all.size(), std::size(rows));
+  for (size_t k = 0; k < std::size(rows); ++k) {
+    const TRow& row = rows[k];
+    EXPECT_EQ(all[k].ID, row.ID) << "start-up order, entry " << k;
+    TBfFlStreamTypeEntry entry;
+    ASSERT_TRUE(FindBufferStreamType(row.ID, entry)) << k;
+    EXPECT_EQ(entry.SampleSize, row.SampleSize) << k;
+    ASSERT_NE(entry.CreateFunction, nullptr);
+    ASSERT_NE(entry.UpdateFunction, nullptr);
+    for (int32_t size : {0, 1, 17}) {
+      Ref<TBfGenericBuffer> buffer = entry.CreateFunction(size);
+      ASSERT_TRUE(buffer);
+      EXPECT_TRUE(row.IsOfClass(buffer->GetInstance())) << k;
+      EXPECT_EQ(buffer->GetByteSize(), uint32_t(size * row.SampleSize)) << k << " size " << size;
+      entry.UpdateFunction(buffer.Get(), nullptr);  // does nothing
+      EXPECT_EQ(buffer->GetByteSize(), uint32_t(size * row.SampleSize)) << k;
+    }
   }
-  // The types whose buffer classes come later are not there yet.
-  EXPECT_FALSE(FindBufferStreamType(BfStreamID::Integer, entry));
 }
 
 Ref<TBfGenericBuffer> MakeNone(int32_t) { return {}; }
