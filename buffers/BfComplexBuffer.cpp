@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "buffers/BfResultGuard.h"
 #include "primitives/Ipps.h"
@@ -262,12 +263,56 @@ TFlRealComplex TBfComplexBuffer::Dot(const Ref<IBfComplexBuffer>& Src) const {
   return TFlRealComplex{result.re, result.im};
 }
 
-// ---- operations of families still to be built
+// ---- correlation
 
-void TBfComplexBuffer::AutoCorr(const Ref<IBfComplexBuffer>&, TBfAutoCorrType) {
-  throw Exception("TBfComplexBuffer.AutoCorr is not available yet: it needs the correlation primitives");
+namespace {
+// The items of a source of an operation that writes this buffer with Write:
+// when the source is this buffer, a copy of its items, since Write may give
+// it new storage or the result may overwrite items still to be read.
+class TComplexSourceItems {
+ public:
+  TComplexSourceItems(TBfComplexBuffer& ASelf, IBfComplexBuffer& ASource) : FSource(ASource) {
+    if (ASource.GetInstance() == static_cast<TObject*>(&ASelf)) {
+      const TFlRealComplex* p = ASource.Read();
+      FCopy.assign(p, p + ASource.GetSize());
+      FCopied = true;
+    }
+  }
+  // Valid after this buffer's Write.
+  const Ipp64fc* Get() { return C(FCopied ? FCopy.data() : FSource.Read()); }
+
+ private:
+  IBfComplexBuffer& FSource;
+  std::vector<TFlRealComplex> FCopy;
+  bool FCopied = false;
+};
+}  // namespace
+
+// As the real buffer's: a source shorter than this buffer is read only as
+// far as it goes, the correlation runs over its n items (the first factor
+// conjugated).
+void TBfComplexBuffer::AutoCorr(const Ref<IBfComplexBuffer>& Src, TBfAutoCorrType AType) {
+  IBfComplexBuffer& src = Other(Src, "AutoCorr");
+  const int n = Count(std::min(GetSize(), src.GetSize()));
+  TComplexSourceItems items(*this, src);
+  BfResultOperation(*this, [&] {
+    Ipp64fc* dst = C(Write());
+    switch (AType) {
+      case actBiased: return ippsAutoCorr_NormA_64fc(items.Get(), n, dst, n);
+      case actUnbiased: return ippsAutoCorr_NormB_64fc(items.Get(), n, dst, n);
+      default: return ippsAutoCorr_64fc(items.Get(), n, dst, n);
+    }
+  });
 }
 
-void TBfComplexBuffer::CrossCorr(const Ref<IBfComplexBuffer>&, const Ref<IBfComplexBuffer>&, int32_t) {
-  throw Exception("TBfComplexBuffer.CrossCorr is not available yet: it needs the correlation primitives");
+void TBfComplexBuffer::CrossCorr(const Ref<IBfComplexBuffer>& Src1, const Ref<IBfComplexBuffer>& Src2,
+                                 int32_t LoLag) {
+  IBfComplexBuffer& src1 = Other(Src1, "CrossCorr");
+  IBfComplexBuffer& src2 = Other(Src2, "CrossCorr");
+  TComplexSourceItems items1(*this, src1), items2(*this, src2);
+  BfResultOperation(*this, [&] {
+    Ipp64fc* dst = C(Write());
+    return ippsCrossCorr_64fc(items1.Get(), Count(src1.GetSize()), items2.Get(), Count(src2.GetSize()), dst,
+                              Count(GetSize()), LoLag);
+  });
 }

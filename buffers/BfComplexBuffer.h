@@ -1,7 +1,6 @@
 // The buffer of complex numbers (TFlRealComplex: real part, then imaginary
 // part, 16 bytes): built like the real buffer, with the complex primitives
-// of the dispatch table. Correlation is not available yet (it raises the
-// real buffer's "not available yet" error).
+// of the dispatch table, correlation included.
 #pragma once
 
 #include <cstdint>

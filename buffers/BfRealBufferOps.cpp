@@ -368,7 +368,9 @@ class TSourceItems {
 };
 }  // namespace
 
-void TBfRealBuffer::VectorJaehne(Real AMagnitude) { ippsVectorJaehne_64f(Write(), Count(GetSize()), AMagnitude); }
+void TBfRealBuffer::VectorJaehne(Real AMagnitude) {
+  BfResultOperation(*this, [&] { return ippsVectorJaehne_64f(Write(), Count(GetSize()), AMagnitude); });
+}
 
 // A source shorter than this buffer is read only as far as it goes: the
 // correlation runs over its n items (the normalisations then divide by n).
@@ -376,20 +378,25 @@ void TBfRealBuffer::AutoCorr(const Ref<IBfRealBuffer>& Src, TBfAutoCorrType ATyp
   IBfRealBuffer& src = Other(Src, "AutoCorr");
   const int n = Count(std::min(GetSize(), src.GetSize()));
   TSourceItems items(*this, src);
-  Real* dst = Write();
-  switch (AType) {
-    case actBiased: ippsAutoCorr_NormA_64f(items.Get(), n, dst, n); break;
-    case actUnbiased: ippsAutoCorr_NormB_64f(items.Get(), n, dst, n); break;
-    default: ippsAutoCorr_64f(items.Get(), n, dst, n); break;
-  }
+  BfResultOperation(*this, [&] {
+    Real* dst = Write();
+    switch (AType) {
+      case actBiased: return ippsAutoCorr_NormA_64f(items.Get(), n, dst, n);
+      case actUnbiased: return ippsAutoCorr_NormB_64f(items.Get(), n, dst, n);
+      default: return ippsAutoCorr_64f(items.Get(), n, dst, n);
+    }
+  });
 }
 
 void TBfRealBuffer::CrossCorr(const Ref<IBfRealBuffer>& Src1, const Ref<IBfRealBuffer>& Src2, int32_t LoLag) {
   IBfRealBuffer& src1 = Other(Src1, "CrossCorr");
   IBfRealBuffer& src2 = Other(Src2, "CrossCorr");
   TSourceItems items1(*this, src1), items2(*this, src2);
-  Real* dst = Write();
-  ippsCrossCorr_64f(items1.Get(), Count(src1.GetSize()), items2.Get(), Count(src2.GetSize()), dst, Count(GetSize()), LoLag);
+  BfResultOperation(*this, [&] {
+    Real* dst = Write();
+    return ippsCrossCorr_64f(items1.Get(), Count(src1.GetSize()), items2.Get(), Count(src2.GetSize()), dst,
+                             Count(GetSize()), LoLag);
+  });
 }
 
 // Into a buffer shorter than RS + RH - 1 items only the first items of the
@@ -399,12 +406,13 @@ void TBfRealBuffer::Convolve(const Ref<IBfRealBuffer>& Src, const Ref<IBfRealBuf
   IBfRealBuffer& h = Other(H, "Convolve");
   TSourceItems items(*this, src), taps(*this, h);
   const uint64_t length = uint64_t{src.GetSize()} + h.GetSize() - 1;
-  Real* dst = Write();
-  if (src.GetSize() == 0 || h.GetSize() == 0 || length <= GetSize()) {  // an empty source: a size error, nothing written
-    ippsConv_64f(items.Get(), Count(src.GetSize()), taps.Get(), Count(h.GetSize()), dst);
-  } else {
+  BfResultOperation(*this, [&] {
+    Real* dst = Write();
+    if (src.GetSize() == 0 || h.GetSize() == 0 || length <= GetSize())  // an empty source: a size error, nothing written
+      return ippsConv_64f(items.Get(), Count(src.GetSize()), taps.Get(), Count(h.GetSize()), dst);
     std::vector<Real> full(length);
-    ippsConv_64f(items.Get(), Count(src.GetSize()), taps.Get(), Count(h.GetSize()), full.data());
-    std::copy(full.begin(), full.begin() + GetSize(), dst);
-  }
+    const IppStatus status = ippsConv_64f(items.Get(), Count(src.GetSize()), taps.Get(), Count(h.GetSize()), full.data());
+    if (status >= 0) std::copy(full.begin(), full.begin() + GetSize(), dst);
+    return status;
+  });
 }

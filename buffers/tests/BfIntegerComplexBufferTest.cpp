@@ -314,16 +314,35 @@ TEST_F(IntegerComplexTest, RefusedComplexPrimitiveKeepsTheItems) {
   EXPECT_EQ(c->GetItem(1).Real_, 3);
 }
 
-TEST_F(IntegerComplexTest, CorrelationIsNotAvailableYet) {
-  Ref<TBfComplexBuffer> c = Complexes({{1, 2}});
-  for (auto call : std::vector<std::function<void()>>{[&] { c->AutoCorr(c, actNormal); }, [&] { c->CrossCorr(c, c, 0); }}) {
-    try {
-      call();
-      ADD_FAILURE();
-    } catch (const Exception& e) {
-      EXPECT_NE(e.Message().find("not available yet"), std::string::npos) << e.Message();
-    }
+// Correlation over complex items conjugates the first factor; a shared
+// buffer moves to its own container and its partner keeps its items, and a
+// refused call (an empty source) leaves the items.
+TEST_F(IntegerComplexTest, AutoCorrAndCrossCorrConjugateTheFirstFactor) {
+  Ref<TBfComplexBuffer> auto2 = Complexes({{9, 9}, {9, 9}});
+  Ref<TBfComplexBuffer> partner = TBfComplexBuffer::CreateEx(auto2.Get());
+  auto2->AutoCorr(Complexes({{0, 1}, {1, 0}}), actNormal);  // (i, 1): (2, -i)
+  EXPECT_EQ(auto2->GetItem(0).Real_, 2);
+  EXPECT_EQ(auto2->GetItem(0).Imaginary, 0);
+  EXPECT_EQ(auto2->GetItem(1).Real_, 0);
+  EXPECT_EQ(auto2->GetItem(1).Imaginary, -1);
+  EXPECT_EQ(partner->GetItem(0).Real_, 9) << "the sharer keeps its items";
+
+  Ref<TBfComplexBuffer> cross = Complexes({{7, 7}, {7, 7}, {7, 7}});
+  // (i, 1) against (1, 1, 1) from lag -1: (1, 1 - i, 1 - i).
+  cross->CrossCorr(Complexes({{0, 1}, {1, 0}}), Complexes({{1, 0}, {1, 0}, {1, 0}}), -1);
+  const std::vector<std::pair<Real, Real>> want = {{1, 0}, {1, -1}, {1, -1}};
+  for (int k = 0; k < 3; ++k) {
+    EXPECT_EQ(cross->GetItem(k).Real_, want[size_t(k)].first) << k;
+    EXPECT_EQ(cross->GetItem(k).Imaginary, want[size_t(k)].second) << k;
   }
+
+  { Ref<TBfComplexBuffer> garbage = Complexes({{8, 8}, {8, 8}}); }
+  Ref<TBfComplexBuffer> kept = Complexes({{1, 2}, {3, 4}});
+  Ref<TBfComplexBuffer> sharer = TBfComplexBuffer::CreateEx(kept.Get());
+  kept->AutoCorr(TBfComplexBuffer::Create(), actUnbiased);
+  EXPECT_EQ(kept->GetItem(1).Imaginary, 4) << "a refused correlation leaves the items";
+  kept->AutoCorr(kept, actNormal);  // its own source: read before it is written
+  EXPECT_EQ(kept->GetItem(0).Real_, 1 * 1 + 2 * 2 + 3 * 3 + 4 * 4);
 }
 
 TEST_F(IntegerComplexTest, DivideValueOnASharedBufferMovesOnlyThisOne) {

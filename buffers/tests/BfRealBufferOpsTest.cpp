@@ -331,6 +331,10 @@ TEST_F(RealBufferOpsTest, ARefusedPrimitiveLeavesTheItemsAsTheyWere) {
       {"NormalizeFrom by a zero divisor", [](TBfRealBuffer& b) { b.NormalizeFrom(Filled({8, 9}), 0, 0); }},
       {"FromInt without input", [](TBfRealBuffer& b) { b.FromInt(nullptr); }},
       {"FromSingle without input", [](TBfRealBuffer& b) { b.FromSingle(nullptr); }},
+      {"AutoCorr of an empty source", [](TBfRealBuffer& b) { b.AutoCorr(TBfRealBuffer::Create(), actNormal); }},
+      {"CrossCorr with an empty source",
+       [](TBfRealBuffer& b) { b.CrossCorr(TBfRealBuffer::Create(), Filled({1, 2}), 0); }},
+      {"Convolve with empty taps", [](TBfRealBuffer& b) { b.Convolve(Filled({1, 2}), TBfRealBuffer::Create()); }},
   };
   for (const auto& [name, call] : calls) {
     for (bool shared : {false, true}) {
