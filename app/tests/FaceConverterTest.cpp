@@ -98,18 +98,24 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<TBadPgm>& AInfo) { return std::string(AInfo.param.Name); });
 
 TEST(AreaResampleTest, WeighsEverySourcePixelByTheFractionItCovers) {
-  const struct {
+  struct TRow {
     TGreyPicture Source;
     int32_t Width, Height;
     std::vector<uint8_t> Expected;
-  } rows[] = {
-      {{2, 2, {1, 2, 2, 2}}, 1, 1, {2}},             // 1.75 rounds to 2
-      {{2, 1, {0, 1}}, 1, 1, {1}},                   // 0.5 rounds up
-      {{3, 1, {0, 3, 0}}, 2, 1, {1, 1}},             // (0 + 3/2) / 1.5 each
-      {{3, 1, {30, 0, 90}}, 2, 1, {20, 60}},         // (30 + 0/2) / 1.5, (0/2 + 90) / 1.5
-      {{1, 1, {77}}, 3, 2, {77, 77, 77, 77, 77, 77}},  // enlarging repeats
-      {{4, 4, std::vector<uint8_t>(16, 200)}, 3, 3, std::vector<uint8_t>(9, 200)},
   };
+  // Rows appended one by one: GCC 12 at -O3 wrongly sees the vectors of a
+  // braced array of rows as possibly uninitialised when it is destroyed.
+  std::vector<TRow> rows;
+  auto row = [&](int32_t AW, int32_t AH, std::vector<uint8_t> APixels, int32_t AWidth, int32_t AHeight,
+                 std::vector<uint8_t> AExpected) {
+    rows.push_back(TRow{TGreyPicture{AW, AH, std::move(APixels)}, AWidth, AHeight, std::move(AExpected)});
+  };
+  row(2, 2, {1, 2, 2, 2}, 1, 1, {2});             // 1.75 rounds to 2
+  row(2, 1, {0, 1}, 1, 1, {1});                   // 0.5 rounds up
+  row(3, 1, {0, 3, 0}, 2, 1, {1, 1});             // (0 + 3/2) / 1.5 each
+  row(3, 1, {30, 0, 90}, 2, 1, {20, 60});         // (30 + 0/2) / 1.5, (0/2 + 90) / 1.5
+  row(1, 1, {77}, 3, 2, {77, 77, 77, 77, 77, 77});  // enlarging repeats
+  row(4, 4, std::vector<uint8_t>(16, 200), 3, 3, std::vector<uint8_t>(9, 200));
   for (const auto& r : rows) {
     const TGreyPicture out = AreaResample(r.Source, r.Width, r.Height);
     EXPECT_EQ(out.Width, r.Width);
