@@ -159,6 +159,14 @@ void GreyPictureToBitmap(const TGreyPicture& APicture, TBitmap& ABitmap) {
 
 void ConvertAttFaces(const std::string& AAttFolder, const std::string& AOutFolder,
                      const std::function<void(const std::string&)>& AProgress) {
+  ConvertAttFaces(AAttFolder, AOutFolder, cAttPictures, AProgress);
+}
+
+void ConvertAttFaces(const std::string& AAttFolder, const std::string& AOutFolder, int32_t ATestPicture,
+                     const std::function<void(const std::string&)>& AProgress) {
+  if (ATestPicture < 1 || ATestPicture > cAttPictures)
+    throw ERangeError(Format("Test picture %d out of range: the database has pictures 1 to %d", ATestPicture,
+                             cAttPictures));
   TBitmap bitmap;
   for (int32_t p = 1; p <= cAttPersons; ++p) {
     for (int32_t i = 1; i <= cAttPictures; ++i) {
@@ -168,8 +176,9 @@ void ConvertAttFaces(const std::string& AAttFolder, const std::string& AOutFolde
         Invalid(source, Format("size %d x %d, but the face database's pictures are %d x %d", picture.Width,
                                picture.Height, cAttWidth, cAttHeight));
       GreyPictureToBitmap(AreaResample(picture, cFaceSize, cFaceSize), bitmap);
-      const std::string target = i < cAttPictures ? Format("%s/Train_%d_%d.bmp", AOutFolder.c_str(), p, i)
-                                                  : Format("%s/Reco_%d.bmp", AOutFolder.c_str(), p);
+      const std::string target =
+          i == ATestPicture ? Format("%s/Reco_%d.bmp", AOutFolder.c_str(), p)
+                            : Format("%s/Train_%d_%d.bmp", AOutFolder.c_str(), p, i < ATestPicture ? i : i - 1);
       bitmap.SaveToFile(target);
       if (AProgress) AProgress(target);
     }

@@ -57,3 +57,8 @@ inline constexpr int32_t cAttPictures = 10;
 // files written before stay. AProgress, when set, is told each file written.
 void ConvertAttFaces(const std::string& AAttFolder, const std::string& AOutFolder,
                      const std::function<void(const std::string&)>& AProgress = {});
+// The same with picture ATestPicture (1 to 10) of each person as its
+// Reco_<p>.bmp; the other nine, in ascending order, become Train_<p>_1 to
+// Train_<p>_9. Another ATestPicture raises ERangeError naming it.
+void ConvertAttFaces(const std::string& AAttFolder, const std::string& AOutFolder, int32_t ATestPicture,
+                     const std::function<void(const std::string&)>& AProgress = {});
