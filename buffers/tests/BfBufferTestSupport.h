@@ -20,12 +20,14 @@ class BufferKindTest : public ::testing::Test {
     EXPECT_EQ(d.ContainersAlive(), 0) << "containers leaked";
     EXPECT_EQ(d.BlocksOutstanding(), 0) << "blocks leaked";
   }
+  // What happened since the last call (or SetUp, or Mark).
   TBfStoreCounts Since() {
     const TBfStoreCounts now = BfGetStoreCounts();
     const TBfStoreCounts d = now - FMark;
     FMark = now;
     return d;
   }
+  void Mark() { FMark = BfGetStoreCounts(); }
 
  private:
   int64_t FLive = 0;

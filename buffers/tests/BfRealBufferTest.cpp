@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "buffers/tests/BfBufferTestSupport.h"
 #include "platform/Classes.h"
 
 namespace {
@@ -136,32 +137,7 @@ class TNoCloneContainer : public TBfSmartMemoryBuffer {
 };
 
 // Checks at the end of every test that nothing leaked.
-class BufferTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    FLive = TInterfacedObject::LiveInstances();
-    FStart = BfGetStoreCounts();
-    FMark = FStart;
-  }
-  void TearDown() override {
-    const TBfStoreCounts d = BfGetStoreCounts() - FStart;
-    EXPECT_EQ(TInterfacedObject::LiveInstances(), FLive) << "buffer objects leaked";
-    EXPECT_EQ(d.ContainersAlive(), 0) << "containers leaked";
-    EXPECT_EQ(d.BlocksOutstanding(), 0) << "blocks leaked";
-  }
-  // What happened since the last call (or SetUp).
-  TBfStoreCounts Since() {
-    const TBfStoreCounts now = BfGetStoreCounts();
-    const TBfStoreCounts d = now - FMark;
-    FMark = now;
-    return d;
-  }
-  void Mark() { FMark = BfGetStoreCounts(); }
-
- private:
-  int64_t FLive = 0;
-  TBfStoreCounts FStart, FMark;
-};
+class BufferTest : public BufferKindTest {};
 
 void ExpectCounts(TBfSmartBuffer* AContainer, int32_t AOwners, int32_t ATransports) {
   EXPECT_EQ(AContainer->GetCountOwners(), AOwners);
