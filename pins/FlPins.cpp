@@ -344,6 +344,21 @@ bool TFlPin::IsCompatible(TFlBasicPin* AOtherPin, bool AUseConverters) {
   return !AOtherPin->FindConnectionID(this, AUseConverters).ID.IsNull();
 }
 
+namespace {
+// The converter registry from its last entry to its first, and for each the
+// sender's types ATypes from the last to the first: the first registry entry
+// whose input type the sender sends and whose output type AReceiver receives
+// answers its input type and its converter class; none answers nothing.
+TFlConnectionChoice FindRegisteredConverter(const std::vector<TFlPinTypeEntry>& ATypes, TFlBasicPin* AReceiver) {
+  const std::vector<TFlTypeConverterEntry> registry = TypeConverterEntries();
+  for (size_t c = registry.size(); c-- > 0;)
+    for (size_t i = ATypes.size(); i-- > 0;)
+      if (ATypes[i].ID == registry[c].InputID && AReceiver->QueryStream(registry[c].OutputID))
+        return {registry[c].InputID, nullptr, registry[c].ConverterClass};
+  return {};
+}
+}  // namespace
+
 TFlConnectionChoice TFlPin::FindConnectionID(TFlBasicPin* AOtherPin, bool AUseConverters) {
   if (AOtherPin == nullptr) return {};
   const std::vector<TFlPinTypeEntry> types = StreamTypes();
@@ -352,11 +367,7 @@ TFlConnectionChoice TFlPin::FindConnectionID(TFlBasicPin* AOtherPin, bool AUseCo
   const TFlPinType kind = AOtherPin->GetPinType();
   if (AUseConverters && (kind == ptSink || kind == ptMultiSink)) {
     // State link: the dispatcher's converters come first once dispatchers exist.
-    const std::vector<TFlTypeConverterEntry> converters = TypeConverterEntries();
-    for (size_t c = converters.size(); c-- > 0;)
-      for (size_t i = types.size(); i-- > 0;)
-        if (types[i].ID == converters[c].InputID && AOtherPin->QueryStream(converters[c].OutputID))
-          return {converters[c].InputID, nullptr, converters[c].ConverterClass};
+    return FindRegisteredConverter(types, AOtherPin);
   }
   return {};
 }
@@ -684,12 +695,7 @@ TFlConnectionChoice TFlSourcePin::Negotiate(TFlBasicPin* ASink, bool AUseConvert
     if (!in.IsNull()) return {in, converters[c], nullptr};
   }
   if (!AAllowNew) return {};
-  const std::vector<TFlTypeConverterEntry> registry = TypeConverterEntries();
-  for (size_t c = registry.size(); c-- > 0;)
-    for (size_t i = list.size(); i-- > 0;)
-      if (list[i].ID == registry[c].InputID && ASink->QueryStream(registry[c].OutputID))
-        return {registry[c].InputID, nullptr, registry[c].ConverterClass};
-  return {};
+  return FindRegisteredConverter(list, ASink);
 }
 
 bool TFlSourcePin::CanAddSink(TFlBasicSinkPin* ASink, bool AUseConverters) {
